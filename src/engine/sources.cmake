@@ -1,0 +1,2 @@
+target_sources(ostrel_core PRIVATE
+)

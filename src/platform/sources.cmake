@@ -1,0 +1,10 @@
+target_sources(ostrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Documents.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileSystem.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IniFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Numbers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Registry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Trace.cpp
+)
