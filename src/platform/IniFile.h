@@ -64,6 +64,6 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
 
 // The pure text transformation behind writeProfileString, for tests and fuzzing.
 std::string applyProfileWrite(std::string_view original, std::string_view section,
-                               std::string_view key, std::string_view value);
+                              std::string_view key, std::string_view value);
 
 } // namespace ostrel

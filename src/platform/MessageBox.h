@@ -55,8 +55,8 @@ class StderrMessageSink final : public MessageSink
 {
 public:
     using MessageSink::ShowMessage;
-    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageIcon icon, MessageButtons buttons) override;
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                              MessageButtons buttons) override;
 };
 
 // For tests: records every message and answers with the queued answers, then the default.
@@ -72,8 +72,8 @@ public:
     };
 
     using MessageSink::ShowMessage;
-    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageIcon icon, MessageButtons buttons) override;
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                              MessageButtons buttons) override;
 
     void setNextAnswer(MessageAnswer answer);
     std::vector<Message> messages() const;

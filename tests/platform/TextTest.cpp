@@ -1,0 +1,81 @@
+#include "platform/CodePage.h"
+#include "platform/Numbers.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+TEST(AtoiText, BehavesLikeAtoi)
+{
+    EXPECT_EQ(atoiText("123"), 123);
+    EXPECT_EQ(atoiText("  \t-42abc"), -42);
+    EXPECT_EQ(atoiText("+7"), 7);
+    EXPECT_EQ(atoiText("0002"), 2);
+    EXPECT_EQ(atoiText("12.5"), 12);
+    EXPECT_EQ(atoiText(""), 0);
+    EXPECT_EQ(atoiText("abc"), 0);
+    EXPECT_EQ(atoiText("- 5"), 0);
+    EXPECT_EQ(atoiText("\n9"), 9);
+}
+
+TEST(AtoiText, ClampsInsteadOfOverflowing)
+{
+    EXPECT_EQ(atoiText("2147483647"), 2147483647);
+    EXPECT_EQ(atoiText("2147483648"), 2147483647);
+    EXPECT_EQ(atoiText("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(atoiText("-99999999999999999999999"), -2147483647 - 1);
+    EXPECT_EQ(atoi64Text("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(atoi64Text("99999999999999999999"), INT64_MAX);
+    EXPECT_EQ(atoi64Text("-9223372036854775808"), INT64_MIN);
+}
+
+TEST(CodePageConversion, Cp1252Bytes)
+{
+    // é is E9 in CP1252, € is 80.
+    EXPECT_EQ(utf8ToCodePage("Caf\xC3\xA9 \xE2\x82\xAC", "CP1252"), "Caf\xE9 \x80");
+    EXPECT_EQ(utf8ToCodePage("plain", "CP1252"), "plain");
+    EXPECT_EQ(utf8ToCodePage("", "CP1252"), "");
+}
+
+TEST(CodePageConversion, MissingCharacterBecomesQuestionMark)
+{
+    // Hangul and a 4-byte emoji have no CP1252 form.
+    EXPECT_EQ(utf8ToCodePage("a\xEC\x82\xAC"
+                             "b\xF0\x9F\x8D\x8E"
+                             "c",
+                             "CP1252"),
+              "a?b?c");
+}
+
+TEST(CodePageConversion, InvalidUtf8GivesEmptyText)
+{
+    EXPECT_EQ(utf8ToCodePage("ab\xFF"
+                             "cd",
+                             "CP1252"),
+              "");
+    EXPECT_EQ(utf8ToCodePage("\xC3", "CP1252"), "");         // cut sequence
+    EXPECT_EQ(utf8ToCodePage("\xC0\xAF", "CP1252"), "");     // overlong
+    EXPECT_EQ(utf8ToCodePage("\xED\xA0\x80", "CP1252"), ""); // surrogate
+}
+
+TEST(CodePageConversion, EnvironmentChoosesTheCodePage)
+{
+    test::ScopedEnv env("OSTREL_CODEPAGE", "CP949");
+    EXPECT_EQ(activeCodePage(), "CP949");
+    // 사 (U+C0AC) is BB E7 in CP949.
+    EXPECT_EQ(utf8ToCodePage("\xEC\x82\xAC"), "\xBB\xE7");
+    EXPECT_EQ(codePageToUtf8("\xBB\xE7"), "\xEC\x82\xAC");
+}
+
+TEST(CodePageConversion, DefaultIsCp1252)
+{
+    test::ScopedEnv env("OSTREL_CODEPAGE", std::nullopt);
+    EXPECT_EQ(activeCodePage(), "CP1252");
+    EXPECT_EQ(codePageToUtf8("Caf\xE9"), "Caf\xC3\xA9");
+}
+
+} // namespace
+} // namespace ostrel
