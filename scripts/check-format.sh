@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Fails when a C++ file differs from the repository's .clang-format.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if ((${#files[@]} == 0)); then exit 0; fi
+clang-format --dry-run --Werror "${files[@]}"
+echo "clang-format: ${#files[@]} files clean"
