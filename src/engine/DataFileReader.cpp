@@ -1,0 +1,166 @@
+#include "engine/DataFileReader.h"
+
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ostrel {
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+class FileDescriptor final
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// The whole file and the stamp taken before reading it, so a later write shows as a change.
+std::optional<std::string> readFileWithStamp(const std::string& path, FileStamp& stamp)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return std::nullopt;
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    stamp.size = info.st_size;
+    stamp.mtimeNs = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            bytes.resize(bytes.size() + 65536); // the file may grow while we read
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+} // namespace
+
+int readStartRow(const std::string& tarvikIniPath)
+{
+    return readProfileInt("SEPA_STARTROW", "Start Row", 1, tarvikIniPath);
+}
+
+DataFileReader::DataFileReader(LineSplitter splitter, int startRow)
+    : m_splitter(std::move(splitter)), m_startRow(startRow), m_codePage(activeCodePage())
+{
+}
+
+void DataFileReader::setLineHook(LineHook hook, std::size_t everyLines)
+{
+    m_hook = std::move(hook);
+    m_hookEvery = everyLines == 0 ? 1 : everyLines;
+}
+
+std::string DataFileReader::StripUtf8Bom(std::string_view line)
+{
+    const bool marked = line.starts_with(kUtf8Mark);
+    if (!marked && !m_utf8) {
+        return std::string(line);
+    }
+    m_utf8 = true;
+    if (marked) {
+        line.remove_prefix(kUtf8Mark.size());
+    }
+    return utf8ToCodePage(line, m_codePage);
+}
+
+int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
+                                 std::optional<FileStamp>* readStamp)
+{
+    if (path.empty()) {
+        return 0;
+    }
+    FileStamp stamp;
+    auto bytes = readFileWithStamp(path, stamp);
+    if (!bytes) {
+        bytes = readFileWithStamp(resolvePath(path), stamp);
+    }
+    if (!bytes) {
+        return 0;
+    }
+    if (readStamp != nullptr) {
+        *readStamp = stamp;
+    }
+
+    const std::string_view text = *bytes;
+    std::size_t lineNumber = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        auto newline = text.find('\n', pos);
+        const bool lastLine = newline == std::string_view::npos;
+        if (lastLine) {
+            newline = text.size();
+        }
+        std::string_view line = text.substr(pos, newline - pos);
+        pos = newline + 1;
+        // Text mode: CR LF ends a line like LF; a zero byte ends the line's text.
+        if (!lastLine && line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (const auto zero = line.find('\0'); zero != std::string_view::npos) {
+            line = line.substr(0, zero);
+        }
+        ++lineNumber;
+        if (m_hook && lineNumber % m_hookEvery == 0 && !m_hook()) {
+            return 0;
+        }
+        if (lineNumber < static_cast<std::size_t>(std::max(m_startRow, 1))) {
+            continue;
+        }
+        std::string converted;
+        std::string_view toSplit = line;
+        if (m_utf8 || line.starts_with(kUtf8Mark)) {
+            converted = StripUtf8Bom(line);
+            toSplit = converted;
+        }
+        if (line.empty()) {
+            continue;
+        }
+        ColumnList columns;
+        if (m_splitter.SplitLine(toSplit, columns) <= 0) {
+            return 0;
+        }
+        table.push_back(std::move(columns));
+    }
+    return static_cast<int>(table.size());
+}
+
+} // namespace ostrel

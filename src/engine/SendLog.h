@@ -1,0 +1,79 @@
+// The run's trace: the run stamp, the send log lines, the backup of sent data files, and the
+// count of finished scales.
+#pragma once
+
+#include "engine/DataFiles.h"
+#include "platform/FileSystem.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// The time source of run stamps, replaceable in tests.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime now() const = 0;
+};
+
+class SystemClock final : public Clock
+{
+public:
+    LocalTime now() const override { return localNow(); }
+};
+
+// "%d%02d%d%02d%02d%02d": the day without a leading zero, so 13 or 14 digits.
+std::string MakeRunStamp(const LocalTime& time);
+std::string MakeRunStamp(const Clock& clock);
+
+// "<path without extension>_<stamp>.bak"; the extension is what follows the last dot of the
+// file name.
+std::string backupName(std::string_view dataFilePath, std::string_view runStamp);
+
+struct SendLogPaths
+{
+    std::string logFolder; // documents + /VEK/Ostrel/Log
+    std::string logFile;   // documents + /VEK/Ostrel/Log/Ostrel.log
+};
+
+inline constexpr int kLogFailed = 0;
+inline constexpr int kLogSuccess = 1;
+
+// One line per data file, "<stamp> : <path> : <ip> - SUCCESS|FAILED" CR LF, appended to the
+// log (folder created, one level). Result 1 SUCCESS, 0 FAILED, anything else writes nothing.
+// Returns the number of lines written; failures are silent.
+int WriteSendLog(const SendLogPaths& paths, std::span<const DataFileEntry> files,
+                 std::string_view runStamp, std::string_view ipText, int result);
+
+// Renames every data file of the run to its backup name, replacing an older backup of that
+// name. A file rewritten since the run read it (readStamp differs) stays for the next run.
+// Returns the number of files renamed; failures are silent.
+int BackupDataFiles(std::span<const DataFileEntry> files, std::string_view runStamp);
+
+struct FinishedScales
+{
+    int scales = 0;
+    int finished = 0;
+    int succeeded = 0;
+};
+
+// Any range of scale entries with `finished` and `succeeded` members.
+template <class ScaleRange> FinishedScales CountFinishedScales(const ScaleRange& scales)
+{
+    FinishedScales counts;
+    for (const auto& scale : scales) {
+        ++counts.scales;
+        if (scale.finished) {
+            ++counts.finished;
+        }
+        if (scale.succeeded) {
+            ++counts.succeeded;
+        }
+    }
+    return counts;
+}
+
+} // namespace ostrel
