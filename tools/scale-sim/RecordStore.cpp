@@ -1,0 +1,140 @@
+#include "RecordStore.h"
+
+#include "PluFields.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <stdexcept>
+
+namespace ostrel::sim {
+
+namespace {
+
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS plu(
+  scale TEXT NOT NULL, received TEXT NOT NULL, action INTEGER NOT NULL,
+  department INTEGER NOT NULL, plu_number INTEGER NOT NULL, item_code INTEGER NOT NULL,
+  price INTEGER NOT NULL, name TEXT NOT NULL, record BLOB NOT NULL,
+  PRIMARY KEY(scale, department, plu_number));
+CREATE TABLE IF NOT EXISTS received(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  scale TEXT NOT NULL, received TEXT NOT NULL, action INTEGER NOT NULL,
+  department INTEGER NOT NULL, plu_number INTEGER NOT NULL, item_code INTEGER NOT NULL,
+  price INTEGER NOT NULL, name TEXT NOT NULL, record BLOB NOT NULL);
+)";
+
+std::string nowText()
+{
+    const auto now = std::chrono::system_clock::now();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(ms % 1000));
+    return text;
+}
+
+} // namespace
+
+void RecordStore::StatementDeleter::operator()(sqlite3_stmt* statement) const
+{
+    sqlite3_finalize(statement);
+}
+
+RecordStore::RecordStore(const std::string& path)
+{
+    const std::string name = path.empty() ? ":memory:" : path;
+    if (sqlite3_open(name.c_str(), &m_db) != SQLITE_OK) {
+        const std::string error = sqlite3_errmsg(m_db);
+        sqlite3_close(m_db);
+        throw std::runtime_error("cannot open " + name + ": " + error);
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    try {
+        // Readers (tests, scripts) look at the file while the scales write.
+        if (!path.empty())
+            exec("PRAGMA journal_mode=WAL");
+        exec(kSchema);
+        m_upsert = prepare("INSERT OR REPLACE INTO plu(scale, received, action, department, "
+                           "plu_number, item_code, price, name, record) "
+                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        // Same parameter numbers as the inserts; the unused ones are simply not bound.
+        m_delete =
+            prepare("DELETE FROM plu WHERE scale = ?1 AND department = ?4 AND plu_number = ?5");
+        m_journal = prepare("INSERT INTO received(scale, received, action, department, "
+                            "plu_number, item_code, price, name, record) "
+                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    } catch (...) {
+        m_upsert.reset();
+        m_delete.reset();
+        m_journal.reset();
+        sqlite3_close(m_db);
+        throw;
+    }
+}
+
+RecordStore::~RecordStore()
+{
+    m_upsert.reset();
+    m_delete.reset();
+    m_journal.reset();
+    sqlite3_close(m_db);
+}
+
+void RecordStore::exec(const char* sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string text = error ? error : "unknown error";
+        sqlite3_free(error);
+        throw std::runtime_error("database: " + text);
+    }
+}
+
+RecordStore::Statement RecordStore::prepare(const char* sql)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
+        throw std::runtime_error(std::string("database: ") + sqlite3_errmsg(m_db));
+    return Statement(statement);
+}
+
+bool RecordStore::store(const std::string& scale, int action, std::span<const std::uint8_t> record)
+{
+    const PluFields fields = decodePluFields(record);
+    const std::string received = nowText();
+    auto run = [&](sqlite3_stmt* statement) {
+        sqlite3_reset(statement);
+        sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, 2, received.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(statement, 3, action);
+        sqlite3_bind_int(statement, 4, fields.department);
+        sqlite3_bind_int(statement, 5, fields.pluNumber);
+        sqlite3_bind_int(statement, 6, fields.itemCode);
+        sqlite3_bind_int(statement, 7, fields.price);
+        sqlite3_bind_text(statement, 8, fields.name.data(), static_cast<int>(fields.name.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_blob(statement, 9, record.data(), static_cast<int>(record.size()),
+                          SQLITE_TRANSIENT);
+        return sqlite3_step(statement) == SQLITE_DONE;
+    };
+    try {
+        exec("BEGIN");
+        const bool ok = run(action == 4 ? m_delete.get() : m_upsert.get()) && run(m_journal.get());
+        exec(ok ? "COMMIT" : "ROLLBACK");
+        return ok;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ostrel-scale-sim: %s\n", e.what());
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+}
+
+} // namespace ostrel::sim

@@ -1,0 +1,43 @@
+// The simulated scales' memory: received records in SQLite, current state and arrival journal.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ostrel::sim {
+
+class RecordStore final
+{
+public:
+    // Empty path: an in-memory database. Throws std::runtime_error when it cannot be opened.
+    explicit RecordStore(const std::string& path);
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Action 3 inserts or replaces by scale, department and PLU number; action 4 deletes.
+    // Returns false when the database refused the write.
+    bool store(const std::string& scale, int action, std::span<const std::uint8_t> record);
+
+private:
+    struct StatementDeleter
+    {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+    void exec(const char* sql);
+    Statement prepare(const char* sql);
+
+    sqlite3* m_db = nullptr;
+    Statement m_upsert;
+    Statement m_delete;
+    Statement m_journal;
+};
+
+} // namespace ostrel::sim
