@@ -1,7 +1,11 @@
 target_sources(ostrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ConfigTemplate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProfileBatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunSettingsFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsPaths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdatePeriod.cpp
 )
+# The last place findConfigTemplateDir() looks: the template in this source tree.
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/ConfigTemplate.cpp PROPERTIES
+  COMPILE_DEFINITIONS "OSTREL_TEMPLATE_SOURCE_DIR=\"${PROJECT_SOURCE_DIR}/packaging/config-template\"")
