@@ -1,0 +1,113 @@
+#include "EngineTestSupport.h"
+
+#include "engine/DataFileReader.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+DataFileReader commaReader(int startRow)
+{
+    ImportFormat format;
+    format.textSettings = {{kTextSeparator, ","}, {kTextComment, "//"}};
+    DataFileReader reader{LineSplitter(format), startRow};
+    reader.setCodePage("CP1252");
+    return reader;
+}
+
+TEST(ReadDataFile, StartRowAndEmptyLinesAreSkipped)
+{
+    TempDir dir;
+    writeFile(dir.file("a.txt"), "header1\r\nheader2\r\n1,A\r\n\r\n2,B\n\n3,C");
+    auto reader = commaReader(3);
+    LineTable table;
+    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 3);
+    EXPECT_EQ(table, (LineTable{{"1", "A"}, {"2", "B"}, {"3", "C"}}));
+}
+
+TEST(ReadDataFile, FilesAppendAndTheResultCountsAllLines)
+{
+    TempDir dir;
+    writeFile(dir.file("a.txt"), "1,A\n");
+    writeFile(dir.file("b.txt"), "2,B\n3,C\n");
+    auto reader = commaReader(0); // 0 behaves as 1
+    LineTable table;
+    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 1);
+    EXPECT_EQ(reader.ReadDataFile(dir.file("b.txt"), table), 3);
+    EXPECT_EQ(reader.ReadDataFile(dir.file("missing.txt"), table), 0);
+    EXPECT_EQ(reader.ReadDataFile("", table), 0);
+    EXPECT_EQ(table.size(), 3u);
+}
+
+TEST(ReadDataFile, CommentLineStopsTheFileButKeepsEarlierLines)
+{
+    TempDir dir;
+    writeFile(dir.file("a.txt"), "1,A\n//stop\n2,B\n");
+    auto reader = commaReader(1);
+    LineTable table;
+    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 0);
+    EXPECT_EQ(table, (LineTable{{"1", "A"}}));
+}
+
+TEST(ReadDataFile, LongLinesAreReadWhole)
+{
+    TempDir dir;
+    const std::string longName(3000, 'n');
+    writeFile(dir.file("a.txt"), "1," + longName + ",9\r\n2,x\r\n");
+    auto reader = commaReader(1);
+    LineTable table;
+    ASSERT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 2);
+    EXPECT_EQ(table[0], (ColumnList{"1", longName, "9"}));
+}
+
+TEST(ReadDataFile, Utf8MarkOnTheFirstReadLineConvertsTheFile)
+{
+    TempDir dir;
+    // "Äpfel" in UTF-8; CP1252 holds Ä as C4. The second line has no mark of its own.
+    writeFile(dir.file("a.txt"), "\xEF\xBB\xBF"
+                                 "1,\xC3\x84pfel\n2,\xC3\x84\n3,\xFF\n");
+    auto reader = commaReader(1);
+    LineTable table;
+    // The third line is not UTF-8, converts to nothing and so yields no column.
+    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 0);
+    EXPECT_TRUE(reader.utf8Flag());
+    EXPECT_EQ(table, (LineTable{{"1", "\xC4pfel"}, {"2", "\xC4"}}));
+
+    // From start row 2 the mark is never seen: bytes pass unconverted.
+    auto later = commaReader(2);
+    table.clear();
+    EXPECT_EQ(later.ReadDataFile(dir.file("a.txt"), table), 2);
+    EXPECT_FALSE(later.utf8Flag());
+    EXPECT_EQ(table, (LineTable{{"2", "\xC3\x84"}, {"3", "\xFF"}}));
+}
+
+TEST(ReadDataFile, ReportsTheStampOfTheBytesRead)
+{
+    TempDir dir;
+    writeFile(dir.file("a.txt"), "1,A\n");
+    auto reader = commaReader(1);
+    LineTable table;
+    std::optional<FileStamp> stamp;
+    ASSERT_EQ(reader.ReadDataFile(dir.file("a.txt"), table, &stamp), 1);
+    EXPECT_EQ(stamp, fileStamp(dir.file("a.txt")));
+}
+
+TEST(ReadDataFile, LineHookCanStopReading)
+{
+    TempDir dir;
+    writeFile(dir.file("a.txt"), "1\n2\n3\n4\n");
+    auto reader = commaReader(1);
+    int calls = 0;
+    reader.setLineHook([&] { return ++calls < 2; }, 2);
+    LineTable table;
+    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 0);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(table.size(), 3u);
+}
+
+} // namespace
+} // namespace ostrel

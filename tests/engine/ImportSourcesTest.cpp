@@ -1,0 +1,88 @@
+#include "EngineTestSupport.h"
+
+#include "engine/ImportSources.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+using test::bytesAt;
+using test::TempDir;
+using test::writeFile;
+
+std::string ruleRecord(std::int32_t field, std::string_view find, std::string_view replace)
+{
+    std::string record(304, '\0');
+    for (int i = 0; i < 4; ++i) {
+        record[static_cast<std::size_t>(i)] = static_cast<char>(field >> (8 * i));
+    }
+    record.replace(104, find.size(), find);
+    record.replace(204, replace.size(), replace);
+    return record;
+}
+
+// Guarantees a new stamp even on a coarse clock: the inode changes.
+void replaceFile(const std::string& path, std::string_view bytes)
+{
+    writeFile(path + ".new", bytes);
+    std::filesystem::rename(path + ".new", path);
+}
+
+TEST(PluIdColumns, StopAtTheFirstAbsentOrEmptyKey)
+{
+    EXPECT_EQ(parsePluIdColumns("[PLU ID]\nID01=0002\nID02=0001\nID04=0006\n"),
+              (std::vector<int>{2, 1}));
+    EXPECT_EQ(parsePluIdColumns("[plu id]\r\nid01 = 0010\r\nID02=\r\nID03=0006\r\n"),
+              (std::vector<int>{10}));
+    EXPECT_TRUE(parsePluIdColumns("[PLU NAME]\nID01=0002\n").empty());
+}
+
+class ImportSourcesTest : public ::testing::Test
+{
+protected:
+    TempDir m_dir;
+    ImportSourcePaths m_paths{m_dir.file("PluID.ini"), m_dir.file("plumatch.mch"),
+                              m_dir.file("Tarvik.ini")};
+};
+
+TEST_F(ImportSourcesTest, EditsBetweenLinesTakeEffectAtTheNextLine)
+{
+    writeFile(m_paths.pluIdIni, "[PLU ID]\nID01=0002\nID02=0001\nID03=0006\n");
+    ImportSources sources(m_paths);
+    const ColumnList line{"123", "5", "2.5"};
+    PluRecord record;
+
+    ASSERT_EQ(ParseSeparatedLine(kPluDataKind, record, line, sources, 2), 3);
+    EXPECT_EQ(bytesAt(record, 2, 4), 123u);
+    EXPECT_EQ(bytesAt(record, 0, 2), 5u);
+    EXPECT_EQ(bytesAt(record, 435, 4), 0u);
+
+    replaceFile(m_paths.pluIdIni, "[PLU ID]\nID01=0002\nID02=0004\nID03=0006\n");
+    replaceFile(m_paths.runSettingsIni, "[SEPARATE]\nItemIsPLU=1\n");
+    writeFile(m_paths.rulesFile, ruleRecord(6, "2.5", "9"));
+    ASSERT_EQ(ParseSeparatedLine(kPluDataKind, record, line, sources, 2), 3);
+    EXPECT_EQ(bytesAt(record, 0, 2), 1u); // column 2 now feeds field 4
+    EXPECT_EQ(bytesAt(record, 6, 1), 5u);
+    EXPECT_EQ(bytesAt(record, 435, 4), 123u);
+    EXPECT_EQ(bytesAt(record, 443, 4), 900u);
+
+    std::filesystem::remove(m_paths.rulesFile);
+    std::filesystem::remove(m_paths.pluIdIni);
+    EXPECT_EQ(ParseSeparatedLine(kPluDataKind, record, line, sources, 2), 0);
+}
+
+TEST_F(ImportSourcesTest, FixedLinesSeeRuleEdits)
+{
+    ImportSources sources(m_paths);
+    PluRecord record;
+    const ColumnList line{"10", "7"};
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources), 3);
+    EXPECT_EQ(bytesAt(record, 0, 2), 10u);
+    writeFile(m_paths.rulesFile, ruleRecord(1, "10", "3") + ruleRecord(1, "10", "4"));
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources), 3);
+    EXPECT_EQ(bytesAt(record, 0, 2), 3u);
+}
+
+} // namespace
+} // namespace ostrel
