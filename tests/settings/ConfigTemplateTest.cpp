@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "settings/RunSettingsFile.h"
 #include "settings/SettingsPaths.h"
+#include "settings/TarvikKeys.h"
 #include "settings/UpdatePeriod.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +46,22 @@ TEST(ConfigTemplate, StructureListGivesTheFixedColumnOrder)
     EXPECT_EQ(fields[1].name, "PLU No");
     EXPECT_EQ(fields[4].name, "Comm. Name(1)");
     EXPECT_EQ(fields[4].number, 10);
+}
+
+TEST(ConfigTemplate, TarvikIniShowsEveryKey)
+{
+    using namespace tarvik;
+    const std::string text = readFile(sourceTemplateDir() + "/Tarvik.ini");
+    for (const std::string_view key :
+         {kKeyConfigRoot, kKeyPluRoot, kKeyPrefix, kKeyExtension, kKeyUpdateCycle,
+          kKeyUpdateInterval, kKeyDecimalPoint, kKeyFileType, kKeyCreateDate, kKeyScanPort,
+          kKeySeparate, kKeyComment, kKeyUseTab, kKeyItemIsPlu, kKeyStartRow, kKeyStringSymbol,
+          kKeyEndSymbol, std::string_view("IP000"), std::string_view("192.168.000.005")}) {
+        const std::string line = std::string(key) + "=";
+        EXPECT_TRUE(text.find("\n" + line) != std::string::npos ||
+                    text.find("\n;" + line) != std::string::npos)
+            << key;
+    }
 }
 
 TEST(ConfigTemplate, FindsTheFolderFromTheEnvironmentFirst)
