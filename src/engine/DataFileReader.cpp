@@ -122,6 +122,7 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
 
     const std::string_view text = *bytes;
     std::size_t lineNumber = 0;
+    std::size_t lastColumnCount = 8;
     std::size_t pos = 0;
     while (pos < text.size()) {
         auto newline = text.find('\n', pos);
@@ -155,9 +156,11 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
             continue;
         }
         ColumnList columns;
+        columns.reserve(lastColumnCount);
         if (m_splitter.SplitLine(toSplit, columns) <= 0) {
             return 0;
         }
+        lastColumnCount = columns.size();
         table.push_back(std::move(columns));
     }
     return static_cast<int>(table.size());

@@ -11,6 +11,13 @@
 
 namespace ostrel {
 
+enum class CacheCheck
+{
+    Trust,        // nothing changed: use the copy
+    CompareStamp, // read again when identity, size or modification time (ns) differ
+    Reload        // something changed: read again
+};
+
 // Parse: T(std::optional<std::string_view> bytes); nullopt when the file is missing.
 template <class T, class Parse> class FileBackedCache final
 {
@@ -20,11 +27,15 @@ public:
     {
     }
 
-    // The file's identity, size and modification time (ns) decide whether it changed.
-    const T& current()
+    const T& current(CacheCheck check = CacheCheck::CompareStamp)
     {
+        if (m_loaded && check == CacheCheck::Trust) {
+            return m_value;
+        }
         auto stamp = fileStamp(m_path);
-        if (!m_loaded || stamp != m_stamp) {
+        // A rewrite of the same size within one clock tick keeps the stamp: only a Reload
+        // (the kernel reported a change) is sure to see it.
+        if (!m_loaded || check == CacheCheck::Reload || stamp != m_stamp) {
             std::optional<std::string> bytes;
             if (stamp) {
                 bytes = readWholeFile(m_path);

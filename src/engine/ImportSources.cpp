@@ -37,7 +37,8 @@ std::vector<int> parsePluIdColumns(std::string_view iniBytes)
 }
 
 ImportSources::ImportSources(const ImportSourcePaths& paths)
-    : m_columns(paths.pluIdIni,
+    : m_watch({paths.pluIdIni, paths.rulesFile, paths.runSettingsIni}),
+      m_columns(paths.pluIdIni,
                 [](std::optional<std::string_view> bytes) {
                     return bytes ? parsePluIdColumns(*bytes) : std::vector<int>();
                 }),
@@ -55,12 +56,29 @@ ImportSources::ImportSources(const ImportSourcePaths& paths)
 
 SeparatedParseInputs ImportSources::separatedInputs(int decimalPoint)
 {
+    const CacheCheck recheck = nextCheck();
     SeparatedParseInputs inputs;
-    inputs.itemIsPlu = m_itemIsPlu.current();
-    inputs.rules = &m_rules.LoadReplaceRules();
-    inputs.columnFields = m_columns.current();
+    inputs.itemIsPlu = m_itemIsPlu.current(recheck);
+    inputs.rules = &m_rules.LoadReplaceRules(recheck);
+    inputs.columnFields = m_columns.current(recheck);
     inputs.decimalPoint = decimalPoint;
     return inputs;
+}
+
+const ReplaceRuleTable& ImportSources::LoadReplaceRules()
+{
+    return m_rules.LoadReplaceRules(nextCheck());
+}
+
+CacheCheck ImportSources::nextCheck()
+{
+    // With the kernel watching, its word decides; without, the files' stamps do.
+    const bool exact = m_watch.watching();
+    const bool changed = m_watch.mayHaveChanged();
+    if (!exact) {
+        return CacheCheck::CompareStamp;
+    }
+    return changed ? CacheCheck::Reload : CacheCheck::Trust;
 }
 
 int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& columns,

@@ -3,6 +3,7 @@
 // edit made during a run applies from the next line on.
 #pragma once
 
+#include "engine/ChangeWatch.h"
 #include "engine/FileBackedCache.h"
 #include "engine/LineParsers.h"
 #include "engine/ReplaceRules.h"
@@ -32,12 +33,15 @@ public:
 
     // Inputs for the next separated line; valid until the next call.
     SeparatedParseInputs separatedInputs(int decimalPoint);
-    const ReplaceRuleTable& LoadReplaceRules() { return m_rules.LoadReplaceRules(); }
+    const ReplaceRuleTable& LoadReplaceRules();
 
 private:
+    CacheCheck nextCheck();
+
     template <class T>
     using Cache = FileBackedCache<T, std::function<T(std::optional<std::string_view>)>>;
 
+    ChangeWatch m_watch;
     Cache<std::vector<int>> m_columns;
     Cache<bool> m_itemIsPlu;
     ReplaceRuleSource m_rules;

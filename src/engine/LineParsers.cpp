@@ -69,7 +69,6 @@ int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& column
     bool sawPluNumber = false;
 
     const std::size_t count = std::min(columns.size(), inputs.columnFields.size());
-    std::string text;
     for (std::size_t i = 0; i < count; ++i) {
         const int field = inputs.columnFields[i];
         if (field == kActionField) {
@@ -80,13 +79,12 @@ int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& column
         if (slot == nullptr) {
             continue;
         }
-        text = columns[i];
         if (field == kLongTextField) {
-            const std::size_t stored = work.storeText(*slot, withoutCarriageReturns(text));
+            const std::size_t stored = work.storeText(*slot, withoutCarriageReturns(columns[i]));
             work.storeNumber(longTextLengthSlot(), static_cast<std::int64_t>(stored));
             continue;
         }
-        rules.ApplyReplaceRules(field, text);
+        const std::string_view text = rules.applied(field, columns[i]);
         if (slot->kind == SlotKind::Text) {
             work.storeText(*slot, text);
             continue;
@@ -125,16 +123,12 @@ int ParseFixedLine(int dataKind, PluRecord& record, const ColumnList& columns,
     }
     PluRecord work;
     int result = kActionRecord;
-    std::string text;
     for (std::size_t position = 0; position < kFixedColumnFields.size(); ++position) {
         const int field = kFixedColumnFields[position];
         // A layout with fewer definitions gives empty columns for the rest.
-        if (position < columns.size()) {
-            text = columns[position];
-        } else {
-            text.clear();
-        }
-        rules.ApplyReplaceRules(field, text);
+        const std::string_view column =
+            position < columns.size() ? std::string_view(columns[position]) : std::string_view();
+        const std::string_view text = rules.applied(field, column);
         if (field == kActionField) {
             if (text == "1") {
                 result = kActionSpecial;

@@ -18,17 +18,26 @@ ReplaceRuleTable::ReplaceRuleTable(std::vector<ReplaceRule> rules) : m_rules(std
 
 bool ReplaceRuleTable::ApplyReplaceRules(int fieldNumber, std::string& text) const
 {
-    if (fieldNumber < 0 || fieldNumber >= static_cast<int>(m_byField.size())) {
+    const std::string* replacement = replacementFor(fieldNumber, text);
+    if (replacement == nullptr) {
         return false;
+    }
+    text = *replacement;
+    return true;
+}
+
+const std::string* ReplaceRuleTable::replacementFor(int fieldNumber, std::string_view text) const
+{
+    if (fieldNumber < 0 || fieldNumber >= static_cast<int>(m_byField.size())) {
+        return nullptr;
     }
     for (const std::uint16_t index : m_byField[static_cast<std::size_t>(fieldNumber)]) {
         const ReplaceRule& rule = m_rules[index];
         if (text == rule.findText) {
-            text = rule.replaceText;
-            return true;
+            return &rule.replaceText;
         }
     }
-    return false;
+    return nullptr;
 }
 
 ReplaceRuleSource::ReplaceRuleSource(std::string rulesFilePath)
@@ -38,9 +47,9 @@ ReplaceRuleSource::ReplaceRuleSource(std::string rulesFilePath)
 {
 }
 
-const ReplaceRuleTable& ReplaceRuleSource::LoadReplaceRules()
+const ReplaceRuleTable& ReplaceRuleSource::LoadReplaceRules(CacheCheck check)
 {
-    return m_cache.current();
+    return m_cache.current(check);
 }
 
 } // namespace ostrel

@@ -25,6 +25,14 @@ public:
     // Replaces `text` by the first rule for `fieldNumber` whose find text equals all of it.
     // Returns true when a rule applied.
     bool ApplyReplaceRules(int fieldNumber, std::string& text) const;
+    // The replacement text for a value, nullptr when no rule applies.
+    const std::string* replacementFor(int fieldNumber, std::string_view text) const;
+    // The value after the rules, without copying it.
+    std::string_view applied(int fieldNumber, std::string_view text) const
+    {
+        const std::string* replacement = replacementFor(fieldNumber, text);
+        return replacement != nullptr ? std::string_view(*replacement) : text;
+    }
 
     std::size_t size() const { return m_rules.size(); }
     const std::vector<ReplaceRule>& rules() const { return m_rules; }
@@ -40,7 +48,7 @@ class ReplaceRuleSource final
 {
 public:
     explicit ReplaceRuleSource(std::string rulesFilePath);
-    const ReplaceRuleTable& LoadReplaceRules();
+    const ReplaceRuleTable& LoadReplaceRules(CacheCheck check = CacheCheck::CompareStamp);
 
 private:
     using Parse = std::function<ReplaceRuleTable(std::optional<std::string_view>)>;

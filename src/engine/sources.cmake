@@ -1,4 +1,5 @@
 target_sources(ostrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ChangeWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataFileReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataOption.cpp

@@ -67,6 +67,12 @@ TEST_F(ImportSourcesTest, EditsBetweenLinesTakeEffectAtTheNextLine)
     EXPECT_EQ(bytesAt(record, 435, 4), 123u);
     EXPECT_EQ(bytesAt(record, 443, 4), 900u);
 
+    // An edit in place that keeps the size still counts (the time differs).
+    writeFile(m_paths.pluIdIni, "[PLU ID]\nID01=0002\nID02=0001\nID03=0004\n");
+    ASSERT_EQ(ParseSeparatedLine(kPluDataKind, record, line, sources, 2), 3);
+    EXPECT_EQ(bytesAt(record, 0, 2), 5u);
+    EXPECT_EQ(bytesAt(record, 6, 1), 2u); // "2.5" read as a plain number
+
     std::filesystem::remove(m_paths.rulesFile);
     std::filesystem::remove(m_paths.pluIdIni);
     EXPECT_EQ(ParseSeparatedLine(kPluDataKind, record, line, sources, 2), 0);
@@ -82,6 +88,41 @@ TEST_F(ImportSourcesTest, FixedLinesSeeRuleEdits)
     writeFile(m_paths.rulesFile, ruleRecord(1, "10", "3") + ruleRecord(1, "10", "4"));
     ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources), 3);
     EXPECT_EQ(bytesAt(record, 0, 2), 3u);
+}
+
+} // namespace
+} // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(ChangeWatch, ReportsEditsInPlaceAndReplacementsOnce)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("PluID.ini");
+    test::writeFile(file, "[PLU ID]\nID01=0002\n");
+    ChangeWatch watch({file});
+    ASSERT_TRUE(watch.watching());
+    EXPECT_TRUE(watch.mayHaveChanged()); // first question: nothing is known yet
+    EXPECT_FALSE(watch.mayHaveChanged());
+
+    test::writeFile(file, "[PLU ID]\nID01=0001\n"); // same size, edited in place
+    EXPECT_TRUE(watch.mayHaveChanged());
+    EXPECT_FALSE(watch.mayHaveChanged());
+
+    test::writeFile(file + ".new", "x");
+    std::filesystem::rename(file + ".new", file);
+    EXPECT_TRUE(watch.mayHaveChanged());
+    test::writeFile(file, "y"); // the replacement is watched too
+    EXPECT_TRUE(watch.mayHaveChanged());
+}
+
+TEST(ChangeWatch, MissingFolderMeansAlwaysCheck)
+{
+    ChangeWatch watch({"/nonexistent-ostrel-folder/PluID.ini"});
+    EXPECT_FALSE(watch.watching());
+    EXPECT_TRUE(watch.mayHaveChanged());
+    EXPECT_TRUE(watch.mayHaveChanged());
 }
 
 } // namespace
