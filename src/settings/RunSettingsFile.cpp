@@ -1,12 +1,23 @@
 #include "settings/RunSettingsFile.h"
 
+#include "format/LayoutKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/Numbers.h"
 #include "settings/TarvikKeys.h"
 
-#include <string_view>
+#include <algorithm>
 
 namespace ostrel {
+
+namespace {
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
 
 std::string runSettingsFilePath(const SettingsPaths& paths)
 {
@@ -19,6 +30,52 @@ std::string runSettingsFilePath(const SettingsPaths& paths)
         return paths.tarvikIni;
     }
     return resolvePath(concatPath(paths.productFolder, value));
+}
+
+std::string configFileFieldText(const SettingsPaths& paths)
+{
+    using namespace tarvik;
+    return concatPath(paths.productFolder, readProfileString(kSectionPath, kKeyConfigRoot, "",
+                                                             kValueCapacity, paths.tarvikIni));
+}
+
+std::string configRootForSave(std::string_view fieldText, const SettingsPaths& paths)
+{
+    const std::string_view folder = paths.productFolder;
+    std::string result;
+    std::size_t pos = 0;
+    while (pos < fieldText.size()) {
+        const std::string_view rest = fieldText.substr(pos);
+        const bool match =
+            !folder.empty() && rest.size() >= folder.size() &&
+            std::equal(folder.begin(), folder.end(), rest.begin(),
+                       [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+        if (match) {
+            pos += folder.size();
+        } else {
+            result += fieldText[pos++];
+        }
+    }
+    return result;
+}
+
+std::optional<RunSettingsValues> readRunSettingsValues(const SettingsPaths& paths)
+{
+    using namespace tarvik;
+    if (!fileExists(paths.tarvikIni)) {
+        return std::nullopt;
+    }
+    RunSettingsValues values;
+    values.period = readUpdatePeriod(paths.tarvikIni);
+    values.runSettingsFile = runSettingsFilePath(paths);
+    values.searchPattern = readSearchPattern(paths.tarvikIni);
+    values.createDate =
+        readProfileString(kSectionSendFile, kKeyCreateDate, "", kValueCapacity, paths.tarvikIni);
+    values.createDate.resize(std::min(values.createDate.size(), kCreateDateMaxLength));
+    values.fileType = atoiText(readProfileString(kSectionType, kKeyFileType, kDefaultFileType,
+                                                 kValueCapacity, paths.tarvikIni));
+    values.scales = readRunScaleList(paths.tarvikIni);
+    return values;
 }
 
 } // namespace ostrel

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 
 namespace ostrel {
@@ -101,6 +102,40 @@ TEST_F(RunSettingsFilePath, EmptyValueNamesTheProductFolder)
 {
     writeFile(paths.tarvikIni, "[PATH]\nCONFIG ROOT=\n");
     EXPECT_EQ(runSettingsFilePath(paths), paths.productFolder);
+}
+
+TEST_F(RunSettingsFilePath, ConfigurationFieldRoundTripKeepsCase)
+{
+    writeFile(paths.tarvikIni, "[PATH]\nCONFIG ROOT=/Config/Tarvik.ini\n");
+    const std::string field = configFileFieldText(paths);
+    EXPECT_EQ(field, paths.tarvikIni);
+    EXPECT_EQ(configRootForSave(field, paths), "/Config/Tarvik.ini");
+
+    std::string shouted = paths.productFolder;
+    for (char& c : shouted) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    EXPECT_EQ(configRootForSave(shouted + "/Config/Tarvik.ini", paths), "/Config/Tarvik.ini");
+}
+
+TEST_F(RunSettingsFilePath, RunSettingsValuesInOneRead)
+{
+    writeFile(paths.tarvikIni, "[CYCLE]\nUpdate Cycle=minutes\nUpdate Interval=5\n"
+                               "[PATH]\nPLU ROOT=/data\nPREFIX=PLU\nEXTENTION=TXT\n"
+                               "[SENDFILE]\nCREATEDATE=20260102030405 and more text\n"
+                               "[TYPE]\nFILETYPE=2\n[IPLIST]\nIP000=10.0.0.1:20304,S\n");
+    const auto values = readRunSettingsValues(paths);
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->period.seconds, 300u);
+    EXPECT_EQ(values->runSettingsFile, paths.tarvikIni);
+    EXPECT_EQ(values->searchPattern, "/data/PLU*.TXT");
+    EXPECT_EQ(values->createDate, "20260102030405 and ");
+    EXPECT_EQ(values->fileType, 2);
+    ASSERT_EQ(values->scales.size(), 1u);
+    EXPECT_EQ(values->scales[0].port, 20304);
+
+    std::filesystem::remove(paths.tarvikIni);
+    EXPECT_FALSE(readRunSettingsValues(paths));
 }
 
 } // namespace
