@@ -301,6 +301,9 @@ TEST_F(ScaleLink, TwoScalesTransferInParallelFromTheCallbacks)
     {
         InProcessSim sim({"--no-scan", "--db", db.string(), "--scale", "127.0.0.2:0",
                           "--refuse-every", "7", "--scale", "127.0.0.3:0"});
+        // Both entries exist before the first send, and outlive the library's thread.
+        std::map<std::string, int> next = {{"127.0.0.2", 1}, {"127.0.0.3", 1}};
+        std::map<std::string, Record> buffers = {{"127.0.0.2", {}}, {"127.0.0.3", {}}};
         TcpScaleLibraryOptions options = fastOptions();
         options.replyTimeout = std::chrono::seconds(10);
         TcpScaleLibrary library(options);
@@ -310,9 +313,6 @@ TEST_F(ScaleLink, TwoScalesTransferInParallelFromTheCallbacks)
 
         // Like the run: each reply sends the next record (a refused one again) from the
         // library thread, while this thread keeps asking for a third, unknown scale.
-        std::map<std::string, int> next = {{"127.0.0.2", 1}, {"127.0.0.3", 1}};
-        // Both entries exist before the first send: the callbacks only look them up.
-        std::map<std::string, Record> buffers = {{"127.0.0.2", {}}, {"127.0.0.3", {}}};
         Recorder::instance().setReplyHook([&](const Callback& call) {
             int& n = next[call.ipText];
             if (call.accepted())
