@@ -1,0 +1,112 @@
+#include "app/SingleInstance.h"
+
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <future>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QSysInfo>
+#include <thread>
+
+namespace ostrel {
+namespace {
+
+TEST(InstanceFrames, RoundTripAndRejects)
+{
+    const auto frame = encodeInstanceMessage(InstanceMessage::copyData(1094));
+    EXPECT_EQ(std::string_view(frame.data(), frame.size()),
+              std::string_view("OSTR\x01\x01\x46\x04", 8));
+    EXPECT_EQ(decodeInstanceMessage({frame.data(), frame.size()}),
+              InstanceMessage::copyData(1094));
+    EXPECT_EQ(decodeInstanceMessage(std::string_view("OSTR\x01\x02\x00\x00", 8)),
+              InstanceMessage::exit());
+    EXPECT_FALSE(decodeInstanceMessage(std::string_view("OSTR\x02\x01\x52\x00", 8))); // version
+    EXPECT_FALSE(decodeInstanceMessage(std::string_view("OSTR\x01\x07\x52\x00", 8))); // kind
+    EXPECT_FALSE(decodeInstanceMessage("OSTR\x01"));                                 // short
+    EXPECT_EQ(instanceMessageFromName("run"), InstanceMessage::copyData(82));
+    EXPECT_EQ(instanceMessageFromName("reload-and-run"), InstanceMessage::copyData(1094));
+    EXPECT_FALSE(instanceMessageFromName("stop"));
+}
+
+class SingleInstanceLive : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "test_app";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
+        m_paths = InstancePaths{QString::fromStdString(m_dir.file("o.lock")),
+                                QString::fromStdString(m_dir.file("o.sock"))};
+    }
+
+    // Runs the event loop until `done` is ready.
+    template <typename T> T pump(std::future<T>& done)
+    {
+        const QDeadlineTimer deadline(20000);
+        while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready &&
+               !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return done.get();
+    }
+
+    test::TempDir m_dir;
+    InstancePaths m_paths;
+};
+
+TEST_F(SingleInstanceLive, SecondHolderIsRefusedAndMessagesAreAcknowledged)
+{
+    std::vector<InstanceMessage> received;
+    InstanceServer first(m_paths);
+    ASSERT_EQ(first.acquire([&](const InstanceMessage& m) { received.push_back(m); }),
+              InstanceServer::Result::Acquired);
+
+    InstanceServer second(m_paths);
+    EXPECT_EQ(second.acquire({}), InstanceServer::Result::AlreadyRunning);
+
+    auto sent = std::async(std::launch::async, [this] {
+        return sendToRunningInstance(m_paths, InstanceMessage::copyData(1094), 3000, nullptr);
+    });
+    EXPECT_TRUE(pump(sent));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], InstanceMessage::copyData(1094));
+}
+
+TEST_F(SingleInstanceLive, StaleLockAndSocketOfAKilledInstanceAreRecovered)
+{
+    // A lock naming a process that no longer exists, and a socket file nobody listens on.
+    pid_t dead = ::fork();
+    if (dead == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(dead, nullptr, 0);
+    test::writeFile(m_paths.lockFile.toStdString(),
+                    std::to_string(dead) + "\nostrel\n" + QSysInfo::machineHostName().toStdString() + "\n");
+    test::writeFile(m_paths.socketPath.toStdString(), "");
+
+    InstanceServer server(m_paths);
+    ASSERT_EQ(server.acquire([](const InstanceMessage&) {}), InstanceServer::Result::Acquired);
+    auto sent = std::async(std::launch::async, [this] {
+        return sendToRunningInstance(m_paths, InstanceMessage::exit(), 3000, nullptr);
+    });
+    EXPECT_TRUE(pump(sent));
+}
+
+TEST_F(SingleInstanceLive, NoListenerGivesAnErrorAfterTheRetryTime)
+{
+    QString error;
+    EXPECT_FALSE(sendToRunningInstance(m_paths, InstanceMessage::copyData(82), 300, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+} // namespace ostrel
