@@ -55,6 +55,7 @@ struct Line
     std::size_t begin = 0;    // offset of the first byte of the line
     std::size_t end = 0;      // offset just past the content
     std::size_t nextLine = 0; // offset just past the line end
+    bool hasLineEnd = false;
 };
 
 std::vector<Line> splitLines(std::string_view bytes)
@@ -71,6 +72,7 @@ std::vector<Line> splitLines(std::string_view bytes)
         } else {
             line.end = lf;
             line.nextLine = lf + 1;
+            line.hasLineEnd = true;
         }
         if (line.end > line.begin && bytes[line.end - 1] == '\r') {
             --line.end;
@@ -128,6 +130,15 @@ std::string_view lineEndOf(std::string_view bytes)
         return "\r\n";
     }
     return "\n";
+}
+
+// What ends a last line that has no line feed: a lone CR only needs its LF.
+std::string_view completionOf(std::string_view text, std::string_view eol)
+{
+    if (text.empty() || text.back() == '\n') {
+        return {};
+    }
+    return text.back() == '\r' ? std::string_view("\n") : eol;
 }
 
 // A line can hold neither a line end nor, in a name, the characters that end a name.
@@ -246,7 +257,6 @@ std::string applyProfileWrite(std::string_view original, std::string_view sectio
     bool inSection = false;
     bool sectionFound = false;
     std::size_t insertAt = 0; // just past the header or the last key of the section
-    bool insertNeedsEol = false;
 
     for (const Line& line : lines) {
         const ClassifiedLine parsed = classify(line.content);
@@ -258,7 +268,6 @@ std::string applyProfileWrite(std::string_view original, std::string_view sectio
             if (inSection) {
                 sectionFound = true;
                 insertAt = line.nextLine;
-                insertNeedsEol = line.nextLine == line.end;
             }
             continue;
         }
@@ -278,7 +287,6 @@ std::string applyProfileWrite(std::string_view original, std::string_view sectio
             return result;
         }
         insertAt = line.nextLine;
-        insertNeedsEol = line.nextLine == line.end;
     }
 
     std::string keyLine(wantedKey);
@@ -288,18 +296,14 @@ std::string applyProfileWrite(std::string_view original, std::string_view sectio
 
     if (sectionFound) {
         std::string result(original.substr(0, insertAt));
-        if (insertNeedsEol) {
-            result += eol;
-        }
+        result += completionOf(result, eol);
         result += keyLine;
         result += original.substr(insertAt);
         return result;
     }
 
     std::string result(original);
-    if (!result.empty() && result.back() != '\n') {
-        result += eol;
-    }
+    result += completionOf(result, eol);
     result += '[';
     result += wantedSection;
     result += ']';

@@ -114,6 +114,7 @@ const WriteCase kWriteCases[] = {
     {"new section after a last line without line end", "[A]\nk=1", "B", "j", "2",
      "[A]\nk=1\n[B]\nj=2\n"},
     {"new key after a last key without line end", "[A]\nk=1", "A", "j", "2", "[A]\nk=1\nj=2\n"},
+    {"last line ending in a lone CR", "[A]\r\nk=1\r", "A", "j", "2", "[A]\r\nk=1\r\nj=2\r\n"},
     {"CR LF style kept", "[A]\r\nk=1\r\n", "A", "j", "2", "[A]\r\nk=1\r\nj=2\r\n"},
     {"CR LF kept on replace", "[A]\r\nk=1\r\nj=2\r\n", "A", "k", "9", "[A]\r\nk=9\r\nj=2\r\n"},
     {"empty value keeps the key", "[A]\nk=1\n", "A", "k", "", "[A]\nk=\n"},
