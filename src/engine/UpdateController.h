@@ -1,0 +1,85 @@
+// The program's update engine as one object: run settings and import format, the triggers of
+// the update run (timer tick, Direct Download, copy-data 82 and 1094, reload), the run itself
+// and the scale library's callbacks that drive it. The windows and the headless program call
+// these operations and nothing else.
+#pragma once
+
+#include "engine/RunServices.h"
+#include "settings/SettingsPaths.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ostrel {
+
+class MessageSink;
+class ScaleLibrary;
+
+// What one finished run did, for the headless summary and the tests.
+struct RunSummary
+{
+    struct ScaleResult
+    {
+        std::string ipText;
+        std::string name;
+        bool reached = false;   // passed the reachability check
+        bool succeeded = false; // every line sent
+        int linesAccepted = 0;
+    };
+    std::string stamp;
+    std::vector<std::string> files; // data files of the run, in order
+    std::vector<std::string> backedUp;
+    std::vector<std::string> keptForNextRun; // changed after being read
+    int lines = 0;
+    std::vector<ScaleResult> scales;
+};
+
+class UpdateController final
+{
+public:
+    struct Dependencies
+    {
+        SettingsPaths paths;
+        ScaleLibrary& library;
+        MessageSink& messages;
+        ProgressSink& progress;
+        UpdateTimer& timer;
+        const Clock& clock;
+    };
+
+    explicit UpdateController(Dependencies dependencies);
+    ~UpdateController();
+    UpdateController(const UpdateController&) = delete;
+    UpdateController& operator=(const UpdateController&) = delete;
+
+    // Start-up after the settings holder exists: pattern, LoadRunSettings, LoadImportFormat,
+    // timer, discovery, RegisterInterpreters, and a first run when a data file is new.
+    void startUp();
+
+    // The triggers, each in its own order of steps.
+    void onTimerTick();
+    void onDirectDownload();
+    void onCopyData(int code); // 82 run, 1094 reload and run; others do nothing
+    void onReloadSettings();
+
+    // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
+    int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
+
+    // Set while a settings or About window is open: runs are refused.
+    void setWindowOpen(bool open);
+    bool windowOpen() const;
+    bool runBusy() const;
+    int scaleCount() const;
+
+    // Called once per run that sent or tried to send, when it returned to idle; may run on
+    // the scale library's thread.
+    void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace ostrel
