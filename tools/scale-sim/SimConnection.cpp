@@ -108,7 +108,11 @@ std::optional<SimConnection::Answer> SimConnection::answer(const WireFrame& fram
     if (m_scale.verbose())
         std::fprintf(stderr, "%s: frame type 0x%02x id %u, %zu bytes\n", m_scale.name().c_str(),
                      frame.type, frame.requestId, frame.payload.size());
-    if (type == MessageType::Hello && decodeHello(frame.payload)) {
+    if (type == MessageType::Hello) {
+        if (!decodeHello(frame.payload)) {
+            sendErrorAndClose(WireError::Malformed, "malformed greeting");
+            return std::nullopt;
+        }
         m_greeted = true;
         return Answer{MessageType::HelloAck, frame.requestId,
                       encodeHelloAck({m_scale.config().modelCode}), false};
