@@ -3,7 +3,7 @@
 // scale library's thread: implementations that touch a user interface hop to its thread.
 #pragma once
 
-#include "platform/FileSystem.h"
+#include "engine/SendLog.h" // Clock, SystemClock
 
 #include <cstdint>
 
@@ -31,20 +31,6 @@ public:
     // Stops the timer and starts it again with this period; 0 leaves it stopped.
     virtual void restart(std::uint32_t milliseconds) = 0;
     virtual void stop() = 0;
-};
-
-// The wall clock in local time (run stamps), injectable for tests.
-class Clock
-{
-public:
-    virtual ~Clock() = default;
-    virtual LocalTime now() const = 0;
-};
-
-class SystemClock final : public Clock
-{
-public:
-    LocalTime now() const override { return localNow(); }
 };
 
 // No progress shown, no timer: for tests and one-shot runs.

@@ -7,6 +7,7 @@
 #include "engine/RunServices.h"
 #include "settings/SettingsPaths.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
