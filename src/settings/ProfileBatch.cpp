@@ -30,7 +30,7 @@ std::string ProfileSnapshot::read(std::string_view section, std::string_view key
     return result;
 }
 
-ProfileBatchWriter::ProfileBatchWriter(std::string path) : m_path(resolvePath(path)) {}
+ProfileBatchWriter::ProfileBatchWriter(const std::string& path) : m_path(resolvePath(path)) {}
 
 void ProfileBatchWriter::write(std::string_view section, std::string_view key,
                                std::string_view value)

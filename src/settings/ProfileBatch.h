@@ -28,7 +28,7 @@ private:
 class ProfileBatchWriter final
 {
 public:
-    explicit ProfileBatchWriter(std::string path);
+    explicit ProfileBatchWriter(const std::string& path);
 
     // Queues one writeProfileString; nothing touches the disk before commit().
     void write(std::string_view section, std::string_view key, std::string_view value);
