@@ -3,10 +3,11 @@
 #include "protocol/ReplyData.h"
 #include "protocol/TimedConnect.h"
 
+#include "platform/Trace.h"
+
 #include <asio/write.hpp>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace ostrel {
 
@@ -114,7 +115,7 @@ void ScaleSession::fail(const std::string& why)
     }
     if (m_state != State::Open)
         return;
-    std::fprintf(stderr, "scale link %s: %s\n", m_config.ipText.c_str(), why.c_str());
+    trace("scale link " + m_config.ipText + ": " + why);
     // A scale the caller is already disconnecting gets no event.
     const bool notify = m_open.load();
     SendBlock block = m_config.eventBlock;
