@@ -41,12 +41,13 @@ struct ImportFormat
     std::vector<FormatTextItem> textSettings;
     std::vector<FixedFieldSpec> fixedFields;
 
-    // The text of the first item of that kind, "" when there is none.
+    // The text of that kind, "" when there is none; when a kind occurs more than once the last
+    // one counts, as it does for the line splitter.
     std::string_view text(int kind) const
     {
-        for (const auto& item : textSettings) {
-            if (item.kind == kind) {
-                return item.text;
+        for (auto it = textSettings.rbegin(); it != textSettings.rend(); ++it) {
+            if (it->kind == kind) {
+                return it->text;
             }
         }
         return {};

@@ -53,6 +53,14 @@ TEST_F(ImportFormatLoaderTest, DefaultsOfAnEmptyRunFile)
     EXPECT_TRUE(messages.messages().empty());
 }
 
+TEST(ImportFormat, LastTextOfAKindCounts)
+{
+    ImportFormat format;
+    format.textSettings = {{kTextSeparator, ","}, {kTextComment, "#"}, {kTextSeparator, ";"}};
+    EXPECT_EQ(format.text(kTextSeparator), ";");
+    EXPECT_EQ(format.text(kTextEnd), "");
+}
+
 TEST_F(ImportFormatLoaderTest, MissingRunFileChangesNothing)
 {
     format.searchPattern = "kept";
