@@ -122,7 +122,9 @@ std::size_t PluRecord::storeText(const PluSlot& slot, std::string_view text)
     }
     const std::size_t length = std::min(text.size(), slot.width - 1);
     std::uint8_t* at = bytes.data() + slot.offset;
-    std::memcpy(at, text.data(), length);
+    if (length > 0) {
+        std::memcpy(at, text.data(), length);
+    }
     std::memset(at + length, 0, slot.width - length);
     return length;
 }
