@@ -127,3 +127,31 @@ TEST(ChangeWatch, MissingFolderMeansAlwaysCheck)
 
 } // namespace
 } // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(FileBackedCache, ComparesStampsWhenNotToldAndTrustsWhenTold)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("rules");
+    int parses = 0;
+    auto parse = [&](std::optional<std::string_view> bytes) {
+        ++parses;
+        return bytes ? std::string(*bytes) : std::string("<none>");
+    };
+    FileBackedCache<std::string, decltype(parse)> cache(file, parse);
+    EXPECT_EQ(cache.current(), "<none>");
+    test::writeFile(file, "one");
+    EXPECT_EQ(cache.current(CacheCheck::Trust), "<none>");
+    EXPECT_EQ(cache.current(), "one");
+    EXPECT_EQ(cache.current(), "one");
+    EXPECT_EQ(parses, 2);
+    test::writeFile(file, "three");
+    EXPECT_EQ(cache.current(CacheCheck::CompareStamp), "three");
+    EXPECT_EQ(cache.current(CacheCheck::Reload), "three");
+    EXPECT_EQ(parses, 4);
+}
+
+} // namespace
+} // namespace ostrel
