@@ -1,6 +1,8 @@
 // What an update run needs from its surroundings, as small interfaces so the windows, the
 // headless program and the tests each plug in their own. Every method may be called on the
-// scale library's thread: implementations that touch a user interface hop to its thread.
+// scale library's thread, with the engine's lock held: implementations that touch a user
+// interface hop to its thread, and none may block on another thread or call back into the
+// update controller.
 #pragma once
 
 #include "engine/SendLog.h" // Clock, SystemClock
@@ -15,6 +17,7 @@ class ProgressSink
 public:
     virtual ~ProgressSink() = default;
     // Status "PLU Updating...", bar range minimum..maximum, step size; shows the progress.
+    // The maximum never exceeds 65535: longer runs count in per mille.
     virtual void StartProgress(int maximum, int minimum, int step) = 0;
     // Advances by one step; status "PLU Updating...".
     virtual void StepProgress() = 0;

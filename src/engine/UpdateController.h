@@ -17,6 +17,8 @@ namespace ostrel {
 
 class MessageSink;
 class ScaleLibrary;
+class SettingsHolder;
+struct SendBlock;
 
 // What one finished run did, for the headless summary and the tests.
 struct RunSummary
@@ -74,9 +76,16 @@ public:
     bool runBusy() const;
     int scaleCount() const;
 
-    // Called once per run that sent or tried to send, when it returned to idle; may run on
-    // the scale library's thread.
+    // Called once per run, when it returned to idle (also for a run that found nothing to
+    // send), after the engine's lock was released; may run on the scale library's thread.
     void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
+
+    // The settings holder's state: decimal point text, scale count, run mode.
+    SettingsHolder& settingsHolder();
+
+    // While the run mode says a scan or connection test awaits answers, replies go here (on
+    // the library's thread, under the engine's lock: it must not call back into the engine).
+    void setScaleQueryReplyHandler(std::function<int(const SendBlock&)> handler);
 
 private:
     class Impl;

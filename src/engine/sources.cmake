@@ -9,4 +9,12 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PluRecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReplaceRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SendLog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ActiveRun.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CallbackRouter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunBlocks.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunLines.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ScaleTransfer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsHolder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UpdateController.cpp
 )

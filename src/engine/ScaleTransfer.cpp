@@ -1,0 +1,143 @@
+#include "engine/ScaleTransfer.h"
+
+#include "engine/RunBlocks.h"
+#include "engine/RunServices.h"
+#include "protocol/ScaleLibrary.h"
+
+namespace ostrel {
+
+namespace {
+
+std::string_view ipOf(const SendBlock& block)
+{
+    return block.ipText != nullptr ? std::string_view(block.ipText) : std::string_view();
+}
+
+} // namespace
+
+ScaleTransfer::ScaleTransfer(ScaleLibrary& library, ProgressSink& progress, SendLogPaths logPaths,
+                             std::function<void()> finishRunIfDone)
+    : m_library(library), m_progress(progress), m_logPaths(std::move(logPaths)),
+      m_finishRunIfDone(std::move(finishRunIfDone))
+{
+}
+
+int ScaleTransfer::sendFirstLine(RunScale& scale, ActiveRun& run)
+{
+    ScaleEntry& entry = scale.entry;
+    entry.nextLine = 0;
+    entry.finished = false;
+    const int action = run.lines().parse(0, scale.record);
+    entry.nextLine = 1;
+    if (action < 1) {
+        return 0;
+    }
+    scale.sendCalled = true;
+    return m_library.SendDataEx(makeSendBlock(entry, action, scale.record.data()));
+}
+
+int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
+{
+    const int kind = ClassifyReply(block);
+    RunScale* scale = run.FindScaleByIp(ipOf(block));
+    // A reply for a scale this run did not open, or one already ended, changes nothing.
+    if (scale == nullptr || !scale->sendCalled || scale->entry.finished) {
+        return 0;
+    }
+    ScaleEntry& entry = scale->entry;
+    if (kind == kReplyAccepted || kind == kReplySkip) {
+        // A line refused with "E88" will never be taken: it is passed over like a sent one.
+        if (kind == kReplyAccepted) {
+            ++scale->linesAccepted;
+        }
+        run.stepProgress(m_progress);
+        const int result = SendNextLine(run, block);
+        if (result != 0) {
+            entry.retryCount = 0;
+        }
+        return result;
+    }
+    if (kind != kReplyRetry) {
+        return 0;
+    }
+    const int allowed = block.modelCode == 7100 ? kMaxRefusals7100 - 1 : kMaxResends;
+    if (entry.retryCount >= allowed) {
+        FailScale(run, block, kFailRetriesUsed);
+        return 0;
+    }
+    --entry.nextLine;
+    const int result = SendNextLine(run, block);
+    ++entry.retryCount;
+    return result;
+}
+
+int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
+{
+    if (block.dataKind != kDataKindPlu) {
+        return 0;
+    }
+    RunScale* scale = run.FindScaleByIp(ipOf(block));
+    if (scale == nullptr) {
+        return 0;
+    }
+    ScaleEntry& entry = scale->entry;
+    int action = 0;
+    while (action < 1) {
+        if (entry.nextLine < 0 || static_cast<std::size_t>(entry.nextLine) >= run.lines().size()) {
+            entry.finished = true;
+            entry.succeeded = true;
+            DisconnectScale(run, entry.ip());
+            m_finishRunIfDone();
+            return 0;
+        }
+        action = run.lines().parse(static_cast<std::size_t>(entry.nextLine), scale->record);
+        ++entry.nextLine;
+        if (action < 1) {
+            // No reply would ever come for a line that is not sent: go on with the next.
+            run.stepProgress(m_progress);
+        }
+    }
+    SendBlock next = block;
+    next.ipText = entry.ip();
+    next.data = scale->record.data();
+    next.actionCode = static_cast<std::uint16_t>(action);
+    const int result = m_library.SendDataEx(next);
+    if (result <= 0) {
+        // Nothing is under way, so no reply will end this scale: it fails now.
+        FailScale(run, block, kFailRetriesUsed);
+        return 0;
+    }
+    return result;
+}
+
+int ScaleTransfer::FailScale(ActiveRun& run, const SendBlock& block, int kind)
+{
+    if (kind != kFailRetriesUsed && kind != kFailConnection) {
+        return 0;
+    }
+    RunScale* scale = run.FindScaleByIp(ipOf(block));
+    if (scale == nullptr || scale->entry.finished) {
+        return 0;
+    }
+    run.log(m_logPaths, *scale, kLogFailed);
+    scale->entry.finished = true;
+    scale->entry.succeeded = false;
+    DisconnectScale(run, scale->entry.ip());
+    m_finishRunIfDone();
+    return 0;
+}
+
+int ScaleTransfer::DisconnectScale(ActiveRun& run, std::string_view ipText)
+{
+    if (ipText.empty()) {
+        return 0;
+    }
+    RunScale* scale = run.FindScaleByIp(ipText);
+    if (scale == nullptr) {
+        return 0;
+    }
+    m_library.Disconnect(scale->entry.ip(), -1);
+    return 1;
+}
+
+} // namespace ostrel

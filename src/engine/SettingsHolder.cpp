@@ -1,0 +1,33 @@
+#include "engine/SettingsHolder.h"
+
+#include "platform/IniFile.h"
+#include "platform/Numbers.h"
+#include "settings/TarvikKeys.h"
+
+namespace ostrel {
+
+void SettingsHolder::loadDecimalPoint(const std::string& tarvikIni)
+{
+    using namespace tarvik;
+    setDecimalPointText(
+        readProfileString(kSectionCycle, kKeyDecimalPoint, "", kValueCapacity, tarvikIni));
+}
+
+void SettingsHolder::setDecimalPointText(std::string text)
+{
+    std::lock_guard lock(m_mutex);
+    m_decimalPoint = std::move(text);
+}
+
+std::string SettingsHolder::decimalPointText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_decimalPoint;
+}
+
+int SettingsHolder::decimals() const
+{
+    return atoiText(decimalPointText());
+}
+
+} // namespace ostrel
