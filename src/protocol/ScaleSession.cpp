@@ -62,7 +62,6 @@ void ScaleSession::finishOpen(bool ok)
     if (ok) {
         m_state = State::Open;
         m_open = true;
-        m_timer.cancel();
     } else {
         shutdown();
     }
@@ -139,11 +138,29 @@ void ScaleSession::deliver(ReplyCallback callback, SendBlock block,
 
 void ScaleSession::armTimer()
 {
-    m_timer.expires_after(m_config.replyTimeout);
-    m_timer.async_wait([self = shared_from_this()](asio::error_code ec) {
-        if (!ec)
-            self->fail("no reply within the time limit");
-    });
+    // Moving a deadline is cheaper than re-arming the timer for every request; the timer
+    // catches up with the deadline when it fires.
+    m_deadline = std::chrono::steady_clock::now() + m_config.replyTimeout;
+    if (m_timerRunning)
+        return;
+    m_timerRunning = true;
+    m_timer.expires_at(m_deadline);
+    m_timer.async_wait([self = shared_from_this()](asio::error_code ec) { self->onTimer(ec); });
+}
+
+void ScaleSession::onTimer(asio::error_code ec)
+{
+    m_timerRunning = false;
+    const bool awaiting = m_state == State::Greeting || !m_pending.empty();
+    if (ec || m_state == State::Closed || !awaiting)
+        return;
+    if (std::chrono::steady_clock::now() < m_deadline) {
+        m_timerRunning = true;
+        m_timer.expires_at(m_deadline);
+        m_timer.async_wait([self = shared_from_this()](asio::error_code e) { self->onTimer(e); });
+        return;
+    }
+    fail("no reply within the time limit");
 }
 
 void ScaleSession::startRead()
@@ -219,9 +236,7 @@ void ScaleSession::handleReply(const WireFrame& frame)
     SendBlock block = m_pending.front().second.block;
     m_pending.pop_front();
     m_reserved.fetch_sub(1);
-    if (m_pending.empty())
-        m_timer.cancel();
-    else
+    if (!m_pending.empty())
         armTimer();
     if (m_config.onReply)
         deliver(m_config.onReply, block, data);

@@ -72,6 +72,7 @@ private:
     void queueWrite(std::vector<std::uint8_t> bytes);
     void startWrite();
     void armTimer();
+    void onTimer(asio::error_code ec);
     void fail(const std::string& why);
     void finishOpen(bool ok);
     void shutdown();
@@ -81,6 +82,8 @@ private:
     asio::io_context& m_io;
     asio::ip::tcp::socket m_socket;
     asio::steady_timer m_timer;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_timerRunning = false;
     SessionConfig m_config;
     State m_state = State::Idle;
     std::atomic<bool> m_open{false};

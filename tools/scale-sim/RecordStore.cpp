@@ -60,7 +60,7 @@ RecordStore::RecordStore(const std::string& path)
     try {
         // Readers (tests, scripts) look at the file while the scales write.
         if (!path.empty())
-            exec("PRAGMA journal_mode=WAL");
+            exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
         exec(kSchema);
         m_upsert = prepare("INSERT OR REPLACE INTO plu(scale, received, action, department, "
                            "plu_number, item_code, price, name, record) "
