@@ -1,13 +1,18 @@
 // Helpers shared by the tests: a temporary folder that removes itself, file writing, env scope.
 #pragma once
 
+#include <arpa/inet.h>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace ostrel::test {
 
@@ -77,5 +82,19 @@ private:
     std::string m_name;
     std::optional<std::string> m_old;
 };
+
+// A TCP port on `address` where nothing listens: bound, then closed again.
+inline std::uint16_t closedPortOn(const std::string& address)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    socklen_t length = sizeof(addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
 
 } // namespace ostrel::test

@@ -7,11 +7,11 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <QSysInfo>
 #include <future>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <QSysInfo>
 #include <thread>
+#include <unistd.h>
 
 namespace ostrel {
 namespace {
@@ -21,13 +21,12 @@ TEST(InstanceFrames, RoundTripAndRejects)
     const auto frame = encodeInstanceMessage(InstanceMessage::copyData(1094));
     EXPECT_EQ(std::string_view(frame.data(), frame.size()),
               std::string_view("OSTR\x01\x01\x46\x04", 8));
-    EXPECT_EQ(decodeInstanceMessage({frame.data(), frame.size()}),
-              InstanceMessage::copyData(1094));
+    EXPECT_EQ(decodeInstanceMessage({frame.data(), frame.size()}), InstanceMessage::copyData(1094));
     EXPECT_EQ(decodeInstanceMessage(std::string_view("OSTR\x01\x02\x00\x00", 8)),
               InstanceMessage::exit());
     EXPECT_FALSE(decodeInstanceMessage(std::string_view("OSTR\x02\x01\x52\x00", 8))); // version
     EXPECT_FALSE(decodeInstanceMessage(std::string_view("OSTR\x01\x07\x52\x00", 8))); // kind
-    EXPECT_FALSE(decodeInstanceMessage("OSTR\x01"));                                 // short
+    EXPECT_FALSE(decodeInstanceMessage("OSTR\x01"));                                  // short
     EXPECT_EQ(instanceMessageFromName("run"), InstanceMessage::copyData(82));
     EXPECT_EQ(instanceMessageFromName("reload-and-run"), InstanceMessage::copyData(1094));
     EXPECT_FALSE(instanceMessageFromName("stop"));
@@ -89,8 +88,9 @@ TEST_F(SingleInstanceLive, StaleLockAndSocketOfAKilledInstanceAreRecovered)
         ::_exit(0);
     }
     ::waitpid(dead, nullptr, 0);
-    test::writeFile(m_paths.lockFile.toStdString(),
-                    std::to_string(dead) + "\nostrel\n" + QSysInfo::machineHostName().toStdString() + "\n");
+    test::writeFile(m_paths.lockFile.toStdString(), std::to_string(dead) + "\nostrel\n" +
+                                                        QSysInfo::machineHostName().toStdString() +
+                                                        "\n");
     test::writeFile(m_paths.socketPath.toStdString(), "");
 
     InstanceServer server(m_paths);

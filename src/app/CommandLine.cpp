@@ -1,0 +1,110 @@
+#include "app/CommandLine.h"
+
+namespace ostrel {
+
+const char* usageText()
+{
+    return "Usage: ostrel [MODE] [--documents DIR]\n"
+           "\n"
+           "Ostrel keeps the item master of networked label-printing scales up to date from\n"
+           "the PLU files that the back office drops into a folder. It sends every line of new\n"
+           "files to every registered scale, logs the outcome per file and scale, and renames\n"
+           "sent files to time-stamped backups.\n"
+           "\n"
+           "Modes (at most one):\n"
+           "  (none)             run as the desktop program; this build has no tray icon yet\n"
+           "                     and runs as with --headless\n"
+           "  --headless         run without windows: start-up run, update timer, and the\n"
+           "                     messages of --send; ends with 'ostrel --send exit',\n"
+           "                     SIGINT or SIGTERM\n"
+           "  --once             one Direct Download in the foreground, then a summary\n"
+           "                     (files, lines, the result per scale) and exit:\n"
+           "                       0  every scale succeeded, or nothing was new\n"
+           "                       1  a scale failed\n"
+           "                       2  settings error (no settings file, no scale)\n"
+           "                       3  another Ostrel instance is running\n"
+           "  --send MESSAGE     send MESSAGE to the running instance and wait until it was\n"
+           "                     handled: run (look for new files and send them),\n"
+           "                     reload-and-run (reload the settings first), exit;\n"
+           "                     exit status 1 when no running instance answers\n"
+           "  --init-config      create the settings folder and the template files where\n"
+           "                     they are missing; never overwrites a file\n"
+           "  -h, --help         show this help and exit\n"
+           "\n"
+           "Options:\n"
+           "  --documents DIR    use DIR as the documents folder (same as OSTREL_DOCUMENTS)\n"
+           "\n"
+           "A second start while Ostrel runs asks the running instance to reload its settings\n"
+           "and run, then ends.\n"
+           "\n"
+           "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
+           "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log.\n"
+           "\n"
+           "Environment:\n"
+           "  OSTREL_DOCUMENTS      the documents folder (default: the XDG documents folder)\n"
+           "  OSTREL_CODEPAGE       code page of the data and settings texts (default CP1252)\n"
+           "  OSTREL_INSTANCE_NAME  name of the single-instance lock and socket\n"
+           "  OSTREL_TRACE=0        no trace lines on stderr\n";
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine line;
+    bool modeGiven = false;
+    const auto setMode = [&](CommandLine::Mode mode, const std::string& option) {
+        if (modeGiven && line.mode != mode) {
+            line.error = "only one mode can be given (" + option + ")";
+            return;
+        }
+        line.mode = mode;
+        modeGiven = true;
+    };
+
+    for (std::size_t i = 0; i < arguments.size() && line.error.empty(); ++i) {
+        const std::string& arg = arguments[i];
+        const auto valueOf = [&](const std::string& option) -> std::optional<std::string> {
+            if (i + 1 >= arguments.size()) {
+                line.error = option + " needs a value";
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            line.mode = CommandLine::Mode::Help;
+            return line;
+        } else if (arg == "--headless") {
+            setMode(CommandLine::Mode::Headless, arg);
+        } else if (arg == "--once") {
+            setMode(CommandLine::Mode::Once, arg);
+        } else if (arg == "--init-config") {
+            setMode(CommandLine::Mode::InitConfig, arg);
+        } else if (arg == "--send" || arg.rfind("--send=", 0) == 0) {
+            const auto value = arg == "--send" ? valueOf(arg) : arg.substr(7);
+            if (!value) {
+                break;
+            }
+            line.message = instanceMessageFromName(*value);
+            if (!line.message) {
+                line.error =
+                    "unknown message '" + *value + "' for --send (use run, reload-and-run or exit)";
+                break;
+            }
+            setMode(CommandLine::Mode::Send, "--send");
+        } else if (arg == "--documents" || arg.rfind("--documents=", 0) == 0) {
+            const auto value = arg == "--documents" ? valueOf(arg) : arg.substr(12);
+            if (!value) {
+                break;
+            }
+            if (value->empty()) {
+                line.error = "--documents needs a folder";
+                break;
+            }
+            line.documents = *value;
+        } else {
+            line.error = "unknown option '" + arg + "'";
+        }
+    }
+    return line;
+}
+
+} // namespace ostrel

@@ -1,0 +1,257 @@
+#include "app/OstrelProgram.h"
+
+#include "app/HeadlessServices.h"
+#include "app/SignalQuitter.h"
+#include "app/SingleInstance.h"
+#include "engine/UpdateController.h"
+#include "platform/Documents.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "platform/Trace.h"
+#include "protocol/TcpScaleLibrary.h"
+#include "settings/ConfigTemplate.h"
+#include "settings/SettingsPaths.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace ostrel {
+namespace {
+
+void printSummary(const RunSummary& summary)
+{
+    std::printf("Run %s: %zu file(s), %d line(s)\n", summary.stamp.c_str(), summary.files.size(),
+                summary.lines);
+    for (const std::string& file : summary.files) {
+        std::printf("  file %s\n", file.c_str());
+    }
+    for (const auto& scale : summary.scales) {
+        const char* result = scale.succeeded ? "SUCCESS"
+                             : scale.reached ? "FAILED"
+                                             : "FAILED (not reachable)";
+        std::printf("  scale %s (%s): %s, %d line(s) accepted\n", scale.ipText.c_str(),
+                    scale.name.c_str(), result, scale.linesAccepted);
+    }
+    for (const std::string& file : summary.backedUp) {
+        std::printf("  backed up %s\n", file.c_str());
+    }
+    for (const std::string& file : summary.keptForNextRun) {
+        std::printf("  kept for the next run (changed while sending) %s\n", file.c_str());
+    }
+    std::fflush(stdout);
+}
+
+void traceSummary(const RunSummary& summary)
+{
+    int failed = 0;
+    for (const auto& scale : summary.scales) {
+        failed += scale.succeeded ? 0 : 1;
+    }
+    trace("run " + summary.stamp + ": " + std::to_string(summary.files.size()) + " file(s), " +
+          std::to_string(summary.lines) + " line(s), " +
+          std::to_string(summary.scales.size() - static_cast<std::size_t>(failed)) +
+          " scale(s) succeeded, " + std::to_string(failed) + " failed");
+}
+
+// Everything the program owns while it runs, in the order it must be torn down: the
+// controller goes before the library whose callbacks it receives.
+class HeadlessProgram final
+{
+public:
+    explicit HeadlessProgram(const SettingsPaths& paths)
+        : m_timer([this] { m_controller->onTimerTick(); }),
+          m_controller(std::make_unique<UpdateController>(UpdateController::Dependencies{
+              paths, m_library, m_messages, m_progress, m_timer, m_clock}))
+    {
+    }
+    ~HeadlessProgram() { m_controller.reset(); }
+    HeadlessProgram(const HeadlessProgram&) = delete;
+    HeadlessProgram& operator=(const HeadlessProgram&) = delete;
+
+    UpdateController& controller() { return *m_controller; }
+
+private:
+    StderrMessageSink m_messages;
+    TcpScaleLibrary m_library;
+    TerminalProgress m_progress;
+    SystemClock m_clock;
+    QtUpdateTimer m_timer;
+    std::unique_ptr<UpdateController> m_controller;
+};
+
+void handleMessage(QCoreApplication& app, UpdateController& controller,
+                   const InstanceMessage& message)
+{
+    if (message.kind == InstanceMessage::Kind::Exit) {
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        return;
+    }
+    controller.onCopyData(message.code);
+}
+
+int runHeadless(int& argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    InstanceServer instance(InstancePaths::forCurrentUser());
+    HeadlessProgram* program = nullptr;
+    const auto acquired = instance.acquire([&](const InstanceMessage& message) {
+        if (program != nullptr) {
+            handleMessage(app, program->controller(), message);
+        }
+    });
+    if (acquired == InstanceServer::Result::AlreadyRunning) {
+        // A second start asks the running instance to reload and run, and ends.
+        QString error;
+        if (!sendToRunningInstance(InstancePaths::forCurrentUser(),
+                                   InstanceMessage::copyData(kCopyDataReloadAndRun), 5000,
+                                   &error)) {
+            std::fprintf(stderr, "ostrel: %s\n", qPrintable(error));
+        }
+        return kExitOk;
+    }
+    if (acquired == InstanceServer::Result::Failed) {
+        std::fprintf(stderr, "ostrel: %s\n", qPrintable(instance.errorText()));
+        return kExitSettingsError;
+    }
+
+    SignalQuitter quitter;
+    const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    HeadlessProgram headless(paths);
+    headless.controller().setRunFinishedHandler(traceSummary);
+    program = &headless;
+    trace("running headless; settings in " + paths.configFolder);
+    headless.controller().startUp();
+    const int code = app.exec();
+    program = nullptr;
+    writeExitRegistryValue();
+    return code;
+}
+
+int runOnce(int& argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    InstanceServer instance(InstancePaths::forCurrentUser());
+    HeadlessProgram* program = nullptr;
+    const auto acquired = instance.acquire([&](const InstanceMessage& message) {
+        if (program != nullptr && message.kind == InstanceMessage::Kind::CopyData) {
+            program->controller().onCopyData(message.code);
+        }
+    });
+    if (acquired == InstanceServer::Result::AlreadyRunning) {
+        std::fprintf(stderr, "ostrel: another Ostrel instance is running; ask it with "
+                             "'ostrel --send run'\n");
+        return kExitAlreadyRunning;
+    }
+    if (acquired == InstanceServer::Result::Failed) {
+        std::fprintf(stderr, "ostrel: %s\n", qPrintable(instance.errorText()));
+        return kExitSettingsError;
+    }
+
+    const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    if (!fileExists(paths.tarvikIni)) {
+        std::fprintf(stderr,
+                     "ostrel: no settings file %s\n"
+                     "ostrel: create the settings with 'ostrel --init-config'\n",
+                     paths.tarvikIni.c_str());
+        return kExitSettingsError;
+    }
+
+    SignalQuitter quitter;
+    HeadlessProgram once(paths);
+    std::optional<RunSummary> finished;
+    once.controller().setRunFinishedHandler([&app, &finished](const RunSummary& summary) {
+        // May come from the scale library's thread: hand it to the event loop.
+        QMetaObject::invokeMethod(
+            &app,
+            [&app, &finished, summary] {
+                finished = summary;
+                app.quit();
+            },
+            Qt::QueuedConnection);
+    });
+    program = &once;
+    once.controller().startUp();
+    QCoreApplication::processEvents(); // a run that ended at once has posted its summary
+    if (once.controller().scaleCount() == 0) {
+        program = nullptr;
+        return kExitSettingsError;
+    }
+    if (!finished && once.controller().runBusy()) {
+        app.exec();
+    }
+    program = nullptr;
+    if (!finished) {
+        std::printf("No new data file.\n");
+        return kExitOk;
+    }
+    printSummary(*finished);
+    for (const auto& scale : finished->scales) {
+        if (!scale.succeeded) {
+            return kExitScaleFailed;
+        }
+    }
+    return kExitOk;
+}
+
+int runSend(const InstanceMessage& message, int& argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QString error;
+    if (!sendToRunningInstance(InstancePaths::forCurrentUser(), message, 5000, &error)) {
+        std::fprintf(stderr, "ostrel: %s\n", qPrintable(error));
+        return kExitScaleFailed;
+    }
+    return kExitOk;
+}
+
+int runInitConfig()
+{
+    const std::string templateDir = findConfigTemplateDir();
+    if (templateDir.empty()) {
+        std::fprintf(stderr, "ostrel: the settings template is not installed\n");
+        return kExitSettingsError;
+    }
+    const std::string documents = GetPathDocuments();
+    const ConfigInstallReport report = installConfigTemplate(templateDir, documents);
+    for (const std::string& file : report.created) {
+        std::printf("created %s\n", file.c_str());
+    }
+    for (const std::string& file : report.kept) {
+        std::printf("kept    %s\n", file.c_str());
+    }
+    if (!report.ok) {
+        std::fprintf(stderr, "ostrel: %s\n", report.error.c_str());
+        return kExitSettingsError;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int runProgram(const CommandLine& commandLine, int& argc, char** argv)
+{
+    if (!commandLine.documents.empty()) {
+        ::setenv("OSTREL_DOCUMENTS", commandLine.documents.c_str(), 1);
+    }
+    switch (commandLine.mode) {
+    case CommandLine::Mode::Help:
+        std::fputs(usageText(), stdout);
+        return kExitOk;
+    case CommandLine::Mode::InitConfig:
+        return runInitConfig();
+    case CommandLine::Mode::Send:
+        return runSend(*commandLine.message, argc, argv);
+    case CommandLine::Mode::Once:
+        return runOnce(argc, argv);
+    case CommandLine::Mode::Tray:
+    case CommandLine::Mode::Headless:
+        return runHeadless(argc, argv);
+    }
+    return kExitOk;
+}
+
+} // namespace ostrel
