@@ -1,0 +1,345 @@
+// Whole runs through the real scale link to simulated scales on loopback addresses: the
+// library's thread drives the transfer while the test's thread plays the user interface.
+#include "RunTestSupport.h"
+
+#include "protocol/TcpScaleLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace ostrel {
+namespace {
+
+using test::RunWaiter;
+using test::ScaleConfig;
+
+// ostrel-scale-sim as a child process; ends it on destruction.
+class SimChild final
+{
+public:
+    explicit SimChild(std::vector<std::string> args)
+    {
+        int out[2];
+        if (pipe(out) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        args.insert(args.begin(), OSTREL_SCALE_SIM_PATH);
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char*> argv;
+            for (auto& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        std::string line;
+        pollfd pfd{out[0], POLLIN, 0};
+        while (line.find('\n') == std::string::npos && poll(&pfd, 1, 30000) > 0) {
+            char buffer[512];
+            const ssize_t n = read(out[0], buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            line.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(out[0]);
+        std::istringstream words(line.substr(0, line.find('\n')));
+        std::string word;
+        words >> word;
+        if (word != "ready") {
+            stop();
+            throw std::runtime_error("the simulator did not get ready: " + line);
+        }
+        while (words >> word) {
+            if (!word.starts_with("scan:")) {
+                m_ports.push_back(std::stoi(word.substr(word.rfind(':') + 1)));
+            }
+        }
+    }
+    ~SimChild() { stop(); }
+    SimChild(const SimChild&) = delete;
+    SimChild& operator=(const SimChild&) = delete;
+
+    int port(std::size_t index) const { return m_ports.at(index); }
+
+    void stop()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            int status = 0;
+            waitpid(m_pid, &status, 0);
+            m_pid = -1;
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::vector<int> m_ports;
+};
+
+// A TCP port on `address` where nothing listens: bound, then closed again.
+int closedPort(const std::string& address)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    socklen_t length = sizeof(addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+// The PLU numbers a scale accepted, in order of arrival, from the simulator's store.
+std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
+{
+    std::vector<int> plus;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return plus;
+    }
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT plu_number FROM received WHERE scale = ? ORDER BY rowid", -1,
+                       &statement, nullptr);
+    sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        plus.push_back(sqlite3_column_int(statement, 0));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return plus;
+}
+
+std::vector<std::string> numberedLines(int first, int count)
+{
+    std::vector<std::string> lines;
+    for (int plu = first; plu < first + count; ++plu) {
+        lines.push_back("1," + std::to_string(plu) + ",Item " + std::to_string(plu) + ",1.5");
+    }
+    return lines;
+}
+
+class RunSimTest : public ::testing::Test, public test::RunFolder
+{
+protected:
+    RunSimTest()
+    {
+        // Column 1 the department, column 2 the PLU number.
+        test::writeFile(paths.pluIdIni, "[PLU ID]\nID01=0001\nID02=0002\nID03=0010\nID04=0006\n");
+    }
+
+    // Starts the simulator with one "--scale IP:0:MODEL [faults]" group per entry.
+    void startSim(const std::vector<std::vector<std::string>>& scales)
+    {
+        std::vector<std::string> args{"--no-scan", "--db", database()};
+        for (const auto& scale : scales) {
+            args.push_back("--scale");
+            args.insert(args.end(), scale.begin(), scale.end());
+        }
+        sim = std::make_unique<SimChild>(args);
+    }
+
+    void makeController(TcpScaleLibraryOptions options = {})
+    {
+        options.connectTimeout = std::chrono::milliseconds(2000);
+        library = std::make_unique<TcpScaleLibrary>(options);
+        controller = std::make_unique<UpdateController>(
+            UpdateController::Dependencies{paths, *library, messages, progress, timer, clock});
+        waiter.attach(*controller);
+    }
+
+    // Start-up (interpreters, then a first run for the new files), then waits for its end.
+    RunSummary runOnce()
+    {
+        controller->startUp();
+        EXPECT_TRUE(waiter.waitFor(1)) << "the run did not end";
+        const auto summaries = waiter.summaries();
+        return summaries.empty() ? RunSummary{} : summaries.back();
+    }
+
+    std::string database() const { return dir.file("sim.sqlite"); }
+    std::vector<int> received(const ScaleConfig& scale) const
+    {
+        return receivedPlus(database(), scale.ip + ":" + std::to_string(scale.port));
+    }
+
+    std::unique_ptr<SimChild> sim;
+    std::unique_ptr<TcpScaleLibrary> library;
+    RunWaiter waiter;
+    std::unique_ptr<UpdateController> controller; // last: goes before the library
+};
+
+std::vector<int> range(int first, int last)
+{
+    std::vector<int> values;
+    for (int v = first; v <= last; ++v) {
+        values.push_back(v);
+    }
+    return values;
+}
+
+TEST_F(RunSimTest, TwoFilesThreeScalesAndAnUnreachableOne)
+{
+    startSim({{"127.0.0.2:0"}, {"127.0.0.3:0:QV7600"}, {"127.0.0.4:0:QV7100MN"}});
+    const std::vector<ScaleConfig> scales{
+        {"127.0.0.2", sim->port(0), "QV7100", "1.0.0,1,1", "A"},
+        {"127.0.0.5", closedPort("127.0.0.5"), "QV7100", "1.0.0,1,1", "gone"},
+        {"127.0.0.3", sim->port(1), "QV7600", "1.0.0,1,1", "B"},
+        {"127.0.0.4", sim->port(2), "QV7100MN", "1.0.0,1,1", "C"},
+    };
+    writeSettings(scales);
+    writeData("PLU1.TXT", numberedLines(1, 3));
+    writeData("PLU2.TXT", numberedLines(4, 2));
+    makeController();
+
+    const RunSummary summary = runOnce();
+    for (const auto& scale : {scales[0], scales[2], scales[3]}) {
+        EXPECT_EQ(received(scale), range(1, 5)) << scale.ip;
+    }
+    EXPECT_EQ(logLines(), (std::vector<std::string>{
+                              logLine("PLU1.TXT", "127.0.0.2", true),
+                              logLine("PLU2.TXT", "127.0.0.2", true),
+                              logLine("PLU1.TXT", "127.0.0.5", false),
+                              logLine("PLU2.TXT", "127.0.0.5", false),
+                              logLine("PLU1.TXT", "127.0.0.3", true),
+                              logLine("PLU2.TXT", "127.0.0.3", true),
+                              logLine("PLU1.TXT", "127.0.0.4", true),
+                              logLine("PLU2.TXT", "127.0.0.4", true),
+                          }));
+    EXPECT_EQ(pluFiles(),
+              (std::vector<std::string>{"PLU1_2024035103000.bak", "PLU2_2024035103000.bak"}));
+    ASSERT_EQ(summary.scales.size(), 4u);
+    EXPECT_FALSE(summary.scales[1].reached);
+    EXPECT_EQ(summary.scales[3].linesAccepted, 5);
+}
+
+TEST_F(RunSimTest, RefusalsEventsAndSilenceEndEveryScale)
+{
+    startSim({
+        {"127.0.0.2:0:QV7100MN", "--refuse-first", "4"}, // fails after three resends
+        {"127.0.0.3:0:QV7100", "--refuse-first", "9"},   // within the cap
+        {"127.0.0.4:0", "--refuse-first", "1:E88"},      // every line passed over
+        {"127.0.0.6:0", "--drop-after", "2"},            // event 8 at the third record
+        {"127.0.0.7:0", "--silent-after", "1"},          // no reply: the link gives up
+    });
+    const std::vector<ScaleConfig> scales{
+        {"127.0.0.2", sim->port(0), "QV7100MN"}, {"127.0.0.3", sim->port(1), "QV7100"},
+        {"127.0.0.4", sim->port(2), "QV7100"},   {"127.0.0.6", sim->port(3), "QV7100"},
+        {"127.0.0.7", sim->port(4), "QV7100"},
+    };
+    writeSettings(scales);
+    writeData("PLU1.TXT", numberedLines(1, 4));
+    TcpScaleLibraryOptions options;
+    options.replyTimeout = std::chrono::milliseconds(1500);
+    makeController(options);
+
+    const RunSummary summary = runOnce();
+    ASSERT_EQ(summary.scales.size(), 5u);
+    EXPECT_FALSE(summary.scales[0].succeeded);
+    EXPECT_TRUE(received(scales[0]).empty());
+    EXPECT_TRUE(summary.scales[1].succeeded);
+    EXPECT_EQ(received(scales[1]), range(1, 4));
+    EXPECT_TRUE(summary.scales[2].succeeded);
+    EXPECT_TRUE(received(scales[2]).empty());
+    EXPECT_FALSE(summary.scales[3].succeeded);
+    EXPECT_EQ(received(scales[3]), range(1, 2));
+    EXPECT_FALSE(summary.scales[4].succeeded);
+    EXPECT_EQ(received(scales[4]), range(1, 1));
+
+    const auto log = logLines();
+    for (const auto& ip : {"127.0.0.2", "127.0.0.6", "127.0.0.7"}) {
+        const auto success = std::find(log.begin(), log.end(), logLine("PLU1.TXT", ip, true));
+        const auto failed = std::find(log.begin(), log.end(), logLine("PLU1.TXT", ip, false));
+        EXPECT_TRUE(success < failed && failed != log.end()) << ip;
+    }
+    EXPECT_EQ(log.size(), 8u);
+    EXPECT_FALSE(controller->runBusy());
+}
+
+TEST_F(RunSimTest, StressEightScalesWithRefusalsDropsAndTriggers)
+{
+    std::vector<std::vector<std::string>> simScales;
+    std::vector<ScaleConfig> scales;
+    for (int i = 0; i < 8; ++i) {
+        const std::string ip = "127.0.0." + std::to_string(10 + i);
+        const std::string model = i % 3 == 1 ? "QV7100MN" : "QV7100";
+        std::vector<std::string> group{ip + ":0:" + model};
+        if (i % 2 == 0) {
+            group.insert(group.end(), {"--refuse-every", std::to_string(5 + i)});
+        }
+        if (i == 5) {
+            group.insert(group.end(), {"--drop-after", "700"});
+        }
+        simScales.push_back(group);
+        scales.push_back({ip, 0, model});
+    }
+    startSim(simScales);
+    for (std::size_t i = 0; i < scales.size(); ++i) {
+        scales[i].port = sim->port(i);
+    }
+    writeSettings(scales);
+    writeData("PLU1.TXT", numberedLines(1, 1200));
+    writeData("PLU2.TXT", numberedLines(1201, 800));
+    makeController();
+
+    controller->startUp();
+    // The user interface keeps triggering while the library's thread drives the run.
+    while (!waiter.waitFor(1, std::chrono::seconds(0))) {
+        controller->onTimerTick();
+        controller->onCopyData(82);
+        (void)controller->runBusy();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const RunSummary summary = waiter.summaries().front();
+    ASSERT_EQ(summary.lines, 2000);
+    for (std::size_t i = 0; i < scales.size(); ++i) {
+        if (i == 5) {
+            EXPECT_FALSE(summary.scales[i].succeeded);
+            EXPECT_EQ(received(scales[i]).size(), 700u);
+        } else {
+            EXPECT_TRUE(summary.scales[i].succeeded) << scales[i].ip;
+            EXPECT_EQ(received(scales[i]), range(1, 2000)) << scales[i].ip;
+        }
+    }
+    EXPECT_EQ(summary.backedUp.size(), 2u);
+    EXPECT_EQ(waiter.summaries().size(), 1u);
+}
+
+TEST_F(RunSimTest, EndingTheEngineDuringARunNeitherHangsNorCrashes)
+{
+    startSim({{"127.0.0.2:0", "--delay", "20"}});
+    writeSettings({{"127.0.0.2", sim->port(0)}});
+    writeData("PLU1.TXT", numberedLines(1, 500));
+    makeController();
+    controller->startUp();
+    ASSERT_TRUE(controller->runBusy());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    controller.reset(); // replies still arrive on the library's thread meanwhile
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    library.reset();
+    EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1.TXT"}));
+}
+
+} // namespace
+} // namespace ostrel
