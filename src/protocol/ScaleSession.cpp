@@ -126,7 +126,7 @@ void ScaleSession::fail(const std::string& why)
 void ScaleSession::deliver(ReplyCallback callback, SendBlock block,
                            const std::array<std::uint8_t, kReplyDataSize>& data)
 {
-    // The caller gets its own copies: they outlive nothing beyond the call.
+    // The callback gets copies that live for the call only: nothing it keeps points into us.
     std::array<char, 64> ip{};
     std::copy_n(m_config.ipText.begin(), std::min(m_config.ipText.size(), ip.size() - 1),
                 ip.begin());
