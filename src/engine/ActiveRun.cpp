@@ -1,7 +1,7 @@
 #include "engine/ActiveRun.h"
 
 #include "engine/RunServices.h"
-#include "engine/UpdateController.h"
+#include "engine/RunSummary.h"
 
 #include <ranges>
 

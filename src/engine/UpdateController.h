@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/RunServices.h"
+#include "engine/RunSummary.h"
 #include "settings/SettingsPaths.h"
 
 #include <cstdint>
@@ -19,25 +20,6 @@ class MessageSink;
 class ScaleLibrary;
 class SettingsHolder;
 struct SendBlock;
-
-// What one finished run did, for the headless summary and the tests.
-struct RunSummary
-{
-    struct ScaleResult
-    {
-        std::string ipText;
-        std::string name;
-        bool reached = false;   // passed the reachability check
-        bool succeeded = false; // every line sent
-        int linesAccepted = 0;
-    };
-    std::string stamp;
-    std::vector<std::string> files; // data files of the run, in order
-    std::vector<std::string> backedUp;
-    std::vector<std::string> keptForNextRun; // changed after being read
-    int lines = 0;
-    std::vector<ScaleResult> scales;
-};
 
 class UpdateController final
 {

@@ -17,4 +17,5 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ScaleTransfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsHolder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateController.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UpdateRun.cpp
 )

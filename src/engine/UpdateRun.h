@@ -1,0 +1,118 @@
+// The update run as the engine drives it: the engine's lock, the run's entry conditions, the
+// opening of every scale, the library's callbacks that carry the rest of the transfer, and the
+// return to idle with backup, completion and timer restart. The triggers hand it a snapshot of
+// what they loaded and found.
+#pragma once
+
+#include "engine/ActiveRun.h"
+#include "engine/CallbackRouter.h"
+#include "engine/RunSummary.h"
+#include "engine/ScaleTransfer.h"
+#include "format/ImportFormat.h"
+#include "settings/SettingsPaths.h"
+#include "settings/UpdatePeriod.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrel {
+
+class ProgressSink;
+class ScaleLibrary;
+class SettingsHolder;
+class UpdateTimer;
+
+// What a run starts from, copied so that later triggers cannot change it.
+struct RunInputs
+{
+    std::string stamp;
+    std::vector<DataFileEntry> files;
+    std::vector<ScaleEntry> scales;
+    ImportFormat format;
+    int fileType = 1;
+    std::string runSettingsFile;
+};
+
+class UpdateRun final : public CallbackTarget
+{
+public:
+    struct Services
+    {
+        const SettingsPaths& paths;
+        ScaleLibrary& library;
+        ProgressSink& progress;
+        UpdateTimer& timer;
+        SettingsHolder& holder;
+    };
+
+    explicit UpdateRun(Services services);
+    ~UpdateRun();
+    UpdateRun(const UpdateRun&) = delete;
+    UpdateRun& operator=(const UpdateRun&) = delete;
+
+    // The engine's lock. A run that ended while it was held hands its summary to the handler
+    // once it is released, so the handler may call back into the engine.
+    class Lock final
+    {
+    public:
+        explicit Lock(UpdateRun& run) : m_run(run), m_lock(run.m_mutex) {}
+        ~Lock();
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        UpdateRun& m_run;
+        std::unique_lock<std::mutex> m_lock;
+    };
+
+    // Refused (0, `started` false) while a window is open or a run is busy. Otherwise reads the
+    // files on the caller's thread, opens every scale and returns the line count of the last
+    // file (0 when nothing is sent; the run is then idle again).
+    int RunUpdate(RunInputs inputs, bool& started);
+
+    // Both take the lock themselves.
+    void setPeriod(const UpdatePeriod& period);
+    void restartTimer();
+    void stopTimer();
+    void setWindowOpen(bool open);
+    bool windowOpen() const;
+    bool runBusy() const;
+    void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
+    void setScaleQueryReplyHandler(std::function<int(const SendBlock&)> handler);
+
+    int replyArrived(const SendBlock& block) override;
+    int eventArrived(const SendBlock& block) override;
+
+private:
+    void openScale(RunScale& scale);
+    // The rest with the lock held.
+    void FinishRunIfDone();
+    void endRun(bool progressShown);
+    void restartTimerLocked();
+
+    const SettingsPaths& m_paths;
+    ScaleLibrary& m_library;
+    ProgressSink& m_progress;
+    UpdateTimer& m_timer;
+    SettingsHolder& m_holder;
+    const SendLogPaths m_logPaths;
+
+    mutable std::mutex m_mutex;
+    UpdatePeriod m_period;
+    bool m_windowOpen = false;
+    bool m_busy = false;
+    std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
+    std::optional<RunSummary> m_pendingSummary;
+    std::function<void(const RunSummary&)> m_onFinished;
+    std::function<int(const SendBlock&)> m_onScaleQueryReply;
+    ScaleTransfer m_transfer;
+
+    // Removed first thing in the destructor: no callback reaches a half-destroyed run.
+    std::optional<CallbackRouter::Registration> m_registration;
+};
+
+} // namespace ostrel
