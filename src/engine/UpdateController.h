@@ -2,6 +2,11 @@
 // the update run (timer tick, Direct Download, copy-data 82 and 1094, reload), the run itself
 // and the scale library's callbacks that drive it. The windows and the headless program call
 // these operations and nothing else.
+//
+// Threads: the triggers, startUp, ConnectProcessScale and the destructor belong to one thread
+// (the user interface's); the run's later steps come on the scale library's thread. Only one
+// controller may exist at a time (the library's callbacks carry no user data). Destroying it
+// waits for callbacks still running in it; never destroy it from the run-finished handler.
 #pragma once
 
 #include "engine/RunServices.h"
