@@ -51,9 +51,11 @@ private:
     void clearFound();
     // Rediscovery into the found-file table.
     std::vector<DataFileEntry> discover(const std::string& pattern);
-    // HasNewDataFile and RunUpdate on the found files; true when a run started.
-    bool runIfNew(const std::vector<DataFileEntry>& files);
-    bool triggeredRun(const std::string& pattern) { return runIfNew(discover(pattern)); }
+    // HasNewDataFile and RunUpdate, after rediscovery unless start-up just found the files.
+    // Discovery, the test and the entry conditions share one hold of the engine's lock, so a
+    // run that ends meanwhile cannot leave a trigger with names it has just backed up.
+    // True when a run started.
+    bool triggeredRun(const std::string& pattern, bool rediscover = true);
 
     ImportFormatLoader m_formatLoader; // the triggers' thread only
     RunSettings m_settings;
@@ -125,26 +127,29 @@ std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& p
     return files;
 }
 
-bool UpdateController::Impl::runIfNew(const std::vector<DataFileEntry>& files)
+bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool rediscover)
 {
     RunInputs inputs;
-    std::string createDate;
     {
         UpdateRun::Lock lock(m_run);
-        createDate = m_settings.createDate;
+        if (rediscover) {
+            m_found = FindDataFiles(pattern);
+        }
+        if (HasNewDataFile(m_found, m_settings.createDate, m_holder) != 1) {
+            return false;
+        }
         inputs.stamp = m_stamp;
-        inputs.files = files;
+        inputs.files = m_found;
         inputs.scales = m_settings.scales;
         inputs.format = m_format;
         inputs.fileType = m_settings.fileType;
         inputs.runSettingsFile = m_settings.runSettingsFile;
+        if (!m_run.beginLocked(inputs)) {
+            return false;
+        }
     }
-    if (HasNewDataFile(files, createDate, m_holder) != 1) {
-        return false;
-    }
-    bool started = false;
-    m_run.RunUpdate(std::move(inputs), started);
-    return started;
+    m_run.proceed(std::move(inputs));
+    return true;
 }
 
 void UpdateController::Impl::startUp()
@@ -154,9 +159,10 @@ void UpdateController::Impl::startUp()
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
     loadSettings();
     m_run.restartTimer();
-    const auto files = discover(pattern());
+    const std::string current = pattern();
+    discover(current);
     RegisterInterpreters(m_deps.library);
-    runIfNew(files);
+    triggeredRun(current, false);
 }
 
 void UpdateController::Impl::onTimerTick()

@@ -50,16 +50,25 @@ UpdateRun::~UpdateRun()
 
 int UpdateRun::RunUpdate(RunInputs inputs, bool& started)
 {
-    started = false;
     {
         Lock lock(*this);
-        if (m_windowOpen || m_busy) {
-            return 0;
-        }
-        m_busy = true;
-        started = true;
-        m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.files, std::move(inputs.scales));
+        started = beginLocked(inputs);
     }
+    return started ? proceed(std::move(inputs)) : 0;
+}
+
+bool UpdateRun::beginLocked(const RunInputs& inputs)
+{
+    if (m_windowOpen || m_busy) {
+        return false;
+    }
+    m_busy = true;
+    m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.files, inputs.scales);
+    return true;
+}
+
+int UpdateRun::proceed(RunInputs inputs)
+{
     PrepareDataOption(inputs.format, m_paths.dataOptionIni, [this](const std::string& path) {
         m_library.SetDataOptionFilePath(path.c_str());
     });

@@ -73,6 +73,11 @@ public:
     // files on the caller's thread, opens every scale and returns the line count of the last
     // file (0 when nothing is sent; the run is then idle again).
     int RunUpdate(RunInputs inputs, bool& started);
+    // The same in two steps, for a trigger that decides under the lock whether to run: the
+    // entry conditions with the lock held (true: the run is busy with these inputs), then the
+    // rest without it.
+    bool beginLocked(const RunInputs& inputs);
+    int proceed(RunInputs inputs);
 
     // Both take the lock themselves.
     void setPeriod(const UpdatePeriod& period);
