@@ -215,8 +215,7 @@ int main()
 
     std::printf("lines: %d per file, %zu columns, 50 rules\n", kLines, kColumnFields.size());
     std::printf("separated: read+split %.0f lines/s, parse %.0f lines/s, %ld records\n",
-                kLines / separated.readSeconds, kLines / separated.parseSeconds,
-                separated.records);
+                kLines / separated.readSeconds, kLines / separated.parseSeconds, separated.records);
     std::printf("fixed: read+split %.0f lines/s, parse %.0f lines/s, %ld records\n",
                 kLines / fixed.readSeconds, kLines / fixed.parseSeconds, fixed.records);
     std::printf("reread variant: parse %.0f lines/s over %d lines, %ld records\n",
