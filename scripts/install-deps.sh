@@ -9,6 +9,7 @@ PACKAGES=(
   libasio-dev libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
+  xvfb xauth x11-utils trayer xdotool imagemagick
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "app/OstrelProgram.h"
 
+#include "app/CUpdaterApp.h"
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
@@ -12,7 +13,10 @@
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ConfigTemplate.h"
 #include "settings/SettingsPaths.h"
+#include "ui/ProgramIcon.h"
+#include "ui/QtMessageSink.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -128,6 +132,45 @@ int runHeadless(int& argc, char** argv)
     const int code = app.exec();
     program = nullptr;
     writeExitRegistryValue();
+    return code;
+}
+
+// A desktop session has a display; without one the program is the headless one.
+bool haveDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+int runTray(int& argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false); // closing a window never ends the program
+    QApplication::setWindowIcon(programIcon());
+
+    QtMessageSink messages;
+    TcpScaleLibrary library;
+    SystemClock clock;
+    CUpdaterApp updater(InstancePaths::forCurrentUser(),
+                        SettingsPaths::fromDocuments(GetPathDocuments()),
+                        CUpdaterApp::Services{library, messages, clock});
+    switch (updater.InitInstance()) {
+    case CUpdaterApp::Start::SecondInstance:
+        return kExitOk;
+    case CUpdaterApp::Start::Failed:
+        std::fprintf(stderr, "ostrel: %s\n", qPrintable(updater.errorText()));
+        return kExitSettingsError;
+    case CUpdaterApp::Start::Running:
+        break;
+    }
+    SignalQuitter quitter;
+    const int code = QApplication::exec();
+    updater.ExitInstance();
     return code;
 }
 
@@ -248,6 +291,7 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Once:
         return runOnce(argc, argv);
     case CommandLine::Mode::Tray:
+        return haveDisplay() ? runTray(argc, argv) : runHeadless(argc, argv);
     case CommandLine::Mode::Headless:
         return runHeadless(argc, argv);
     }

@@ -1,0 +1,75 @@
+#include "app/CUpdaterApp.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace ostrel {
+
+CUpdaterApp::CUpdaterApp(InstancePaths instance, SettingsPaths paths, Services services)
+    : m_instancePaths(std::move(instance)), m_paths(std::move(paths)), m_services(services),
+      m_instance(m_instancePaths), m_timer([this] {
+          if (m_mainDlg) {
+              m_mainDlg->OnTimer();
+          }
+      })
+{
+}
+
+CUpdaterApp::~CUpdaterApp()
+{
+    // The main window (and the engine in it) goes before the timer that ticks into it.
+    m_mainDlg.reset();
+}
+
+CUpdaterApp::Start CUpdaterApp::InitInstance()
+{
+    const auto acquired = m_instance.acquire([this](const InstanceMessage& message) {
+        // Acknowledged at once; the trigger runs from the event loop, so a message box it
+        // shows does not keep the sender waiting.
+        QMetaObject::invokeMethod(
+            &m_messageContext, [this, message] { onMessage(message); }, Qt::QueuedConnection);
+    });
+    if (acquired == InstanceServer::Result::AlreadyRunning) {
+        if (!sendToRunningInstance(m_instancePaths,
+                                   InstanceMessage::copyData(kCopyDataReloadAndRun), 5000,
+                                   &m_error)) {
+            std::fprintf(stderr, "ostrel: %s\n", qPrintable(m_error));
+        }
+        return Start::SecondInstance;
+    }
+    if (acquired == InstanceServer::Result::Failed) {
+        m_error = m_instance.errorText();
+        return Start::Failed;
+    }
+
+    m_mainDlg = std::make_unique<CMainDlg>(CMainDlg::Dependencies{
+        m_paths, m_services.library, m_services.messages, m_timer, m_services.clock});
+    QObject::connect(m_mainDlg.get(), &CMainDlg::ended, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
+    // Without a tray the program runs on: Qt shows the icon once a tray appears.
+    m_mainDlg->OnCreate();
+    m_mainDlg->OnInitDialog();
+    return Start::Running;
+}
+
+void CUpdaterApp::ExitInstance()
+{
+    if (m_mainDlg) {
+        m_mainDlg->OnExit();
+    }
+}
+
+void CUpdaterApp::onMessage(const InstanceMessage& message)
+{
+    if (!m_mainDlg || m_mainDlg->hasEnded()) {
+        return;
+    }
+    if (message.kind == InstanceMessage::Kind::Exit) {
+        m_mainDlg->OnExit();
+    } else {
+        m_mainDlg->OnCopyData(message.code);
+    }
+}
+
+} // namespace ostrel

@@ -1,0 +1,65 @@
+// The desktop program's application object: one instance per user, the hidden main window
+// with its tray icon, the update timer, and the messages of later starts and other programs.
+#pragma once
+
+#include "app/HeadlessServices.h"
+#include "app/SingleInstance.h"
+#include "settings/SettingsPaths.h"
+#include "ui/CMainDlg.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace ostrel {
+
+class Clock;
+class MessageSink;
+class ScaleLibrary;
+
+class CUpdaterApp final
+{
+public:
+    struct Services
+    {
+        ScaleLibrary& library;
+        MessageSink& messages;
+        const Clock& clock;
+    };
+
+    enum class Start
+    {
+        Running,        // this is the instance; the main window is up
+        SecondInstance, // the running instance was asked to reload and run
+        Failed
+    };
+
+    CUpdaterApp(InstancePaths instance, SettingsPaths paths, Services services);
+    ~CUpdaterApp();
+    CUpdaterApp(const CUpdaterApp&) = delete;
+    CUpdaterApp& operator=(const CUpdaterApp&) = delete;
+
+    // Needs a QApplication. The main window's end() quits the application's event loop.
+    Start InitInstance();
+    // Ends the main window if the event loop ended otherwise (a signal): the icon goes and the
+    // registry value is written all the same.
+    void ExitInstance();
+
+    CMainDlg* mainDlg() { return m_mainDlg.get(); }
+    QString errorText() const { return m_error; }
+
+private:
+    void onMessage(const InstanceMessage& message);
+
+    InstancePaths m_instancePaths;
+    SettingsPaths m_paths;
+    Services m_services;
+    InstanceServer m_instance;
+    QObject m_messageContext; // queued messages die with the application object
+    QtUpdateTimer m_timer;
+    std::unique_ptr<CMainDlg> m_mainDlg;
+    QString m_error;
+};
+
+} // namespace ostrel

@@ -1,0 +1,162 @@
+#include "ui/CMainDlg.h"
+
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "ui/CAboutDlg.h"
+#include "ui/DialogUnits.h"
+#include "ui/ProgramIcon.h"
+
+#include <QCloseEvent>
+
+#include <cstdio>
+
+namespace ostrel {
+namespace {
+
+constexpr int kCopyDataReloadAndRun = 1094;
+
+// Sets the window-open flag for as long as a window opened from the menu is open.
+class WindowOpenScope final
+{
+public:
+    explicit WindowOpenScope(UpdateController& controller) : m_controller(controller)
+    {
+        m_controller.setWindowOpen(true);
+    }
+    ~WindowOpenScope() { m_controller.setWindowOpen(false); }
+    WindowOpenScope(const WindowOpenScope&) = delete;
+    WindowOpenScope& operator=(const WindowOpenScope&) = delete;
+
+private:
+    UpdateController& m_controller;
+};
+
+} // namespace
+
+CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
+    : QWidget(parent), m_messages(deps.messages),
+      m_controller(std::make_unique<UpdateController>(UpdateController::Dependencies{
+          deps.paths, deps.library, deps.messages, m_progress, deps.timer, deps.clock}))
+{
+    setObjectName(QStringLiteral("mainDlg"));
+    setWindowTitle(QStringLiteral("Ostrel"));
+    setWindowIcon(programIcon());
+    setFont(dialogFont());
+    setFixedSize(DialogUnits(font()).size(95, 13));
+    connect(&m_tray, &CTrayIcon::commandChosen, this, &CMainDlg::OnCommand);
+}
+
+CMainDlg::~CMainDlg()
+{
+    // The engine goes first: no run may reach the progress window while it is destroyed.
+    m_controller.reset();
+}
+
+bool CMainDlg::OnCreate()
+{
+    if (m_tray.Add(QStringLiteral("Ostrel"), programIcon())) {
+        return true;
+    }
+    std::fputs("ostrel: no system tray is available; running without the tray icon until "
+               "one appears (use 'ostrel --send exit' to end)\n",
+               stderr);
+    return false;
+}
+
+void CMainDlg::OnInitDialog()
+{
+    // The progress window exists before the first run can start.
+    m_progress.window();
+    m_controller->startUp();
+}
+
+void CMainDlg::OnCommand(int commandId)
+{
+    switch (commandId) {
+    case Command::Configuration:
+        showPlaceholder(kConfigurationPlaceholder);
+        break;
+    case Command::PluFileSetting:
+        showPlaceholder(kPluFileSettingPlaceholder);
+        break;
+    case Command::About:
+        openAbout();
+        break;
+    case Command::DirectDownload:
+        m_controller->onDirectDownload();
+        break;
+    case Command::Exit:
+        OnExit();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainDlg::OnTimer()
+{
+    m_controller->onTimerTick();
+}
+
+void CMainDlg::OnCopyData(int code)
+{
+    if (code == kCopyDataReloadAndRun) {
+        CProgressDlg* existing = m_progress.existing();
+        if (existing != nullptr) {
+            existing->setFocus();
+        } else {
+            m_progress.window();
+        }
+    }
+    m_controller->onCopyData(code);
+}
+
+void CMainDlg::OnReloadSettings()
+{
+    m_controller->onReloadSettings();
+}
+
+int CMainDlg::OnConnectScale(const std::string& ipText, std::uint16_t port, std::uint16_t model)
+{
+    return m_controller->ConnectProcessScale(ipText, port, model);
+}
+
+void CMainDlg::OnExit()
+{
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_tray.Delete();
+    writeExitRegistryValue();
+    emit ended();
+}
+
+void CMainDlg::setVisible(bool /*visible*/)
+{
+    QWidget::setVisible(false);
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event)
+{
+    // A close request only hides the window; the program stays in the tray. The progress
+    // window goes, and the next run that needs it makes a new one.
+    event->ignore();
+    hide();
+    m_progress.destroyWindow();
+}
+
+void CMainDlg::openAbout()
+{
+    const WindowOpenScope open(*m_controller);
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainDlg::showPlaceholder(const char* text)
+{
+    const WindowOpenScope open(*m_controller);
+    m_messages.ShowMessage(text, "Ostrel", MessageIcon::Information);
+}
+
+} // namespace ostrel

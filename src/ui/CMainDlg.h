@@ -1,0 +1,85 @@
+// The hidden main window: owns what lives as long as the program (the tray icon, the progress
+// window, the update engine) and turns the menu commands, the timer, the messages of other
+// programs and the exit into the engine's operations. It is never shown.
+#pragma once
+
+#include "engine/RunServices.h"
+#include "engine/UpdateController.h"
+#include "settings/SettingsPaths.h"
+#include "ui/CTrayIcon.h"
+#include "ui/ProgressWindow.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ostrel {
+
+class MessageSink;
+class ScaleLibrary;
+
+class CMainDlg final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CMainDlg)
+
+public:
+    struct Dependencies
+    {
+        SettingsPaths paths;
+        ScaleLibrary& library;
+        MessageSink& messages;
+        UpdateTimer& timer; // ticks come back through OnTimer
+        const Clock& clock;
+    };
+
+    static constexpr const char* kConfigurationPlaceholder =
+        "The configuration window is not available yet.";
+    static constexpr const char* kPluFileSettingPlaceholder =
+        "The PLU file setting window is not available yet.";
+
+    explicit CMainDlg(Dependencies dependencies, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // Window creation: the tray icon. False when no tray is there (the program runs on).
+    bool OnCreate();
+    // The start-up: settings, timer, progress window, discovery, the first run.
+    void OnInitDialog();
+
+    void OnCommand(int commandId);
+    void OnTimer();
+    void OnCopyData(int code);
+    void OnReloadSettings();
+    int OnConnectScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
+    // "Exit" and the exit message: the icon goes, the registry value is written, ended() is
+    // emitted. Once only.
+    void OnExit();
+
+    // Hidden whatever is asked: the program lives in the tray.
+    void setVisible(bool visible) override;
+
+    UpdateController& controller() { return *m_controller; }
+    CTrayIcon& trayIcon() { return m_tray; }
+    ProgressWindow& progress() { return m_progress; }
+    bool hasEnded() const { return m_ended; }
+
+signals:
+    void ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void openAbout();
+    void showPlaceholder(const char* text);
+
+    MessageSink& m_messages;
+    CTrayIcon m_tray;
+    ProgressWindow m_progress;
+    std::unique_ptr<UpdateController> m_controller;
+    bool m_ended = false;
+};
+
+} // namespace ostrel

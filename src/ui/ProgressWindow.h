@@ -1,0 +1,38 @@
+// The run's progress for the desktop program: takes the run's calls on any thread (the scale
+// library's included) and replays them, in order, on the progress window on the
+// user-interface thread. The window is made again when a close request destroyed it.
+#pragma once
+
+#include "engine/RunServices.h"
+#include "ui/CProgressDlg.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace ostrel {
+
+class ProgressWindow final : public QObject, public ProgressSink
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProgressWindow)
+
+public:
+    explicit ProgressWindow(QObject* parent = nullptr);
+    ~ProgressWindow() override;
+
+    // Never block: each queues its step for the user-interface thread.
+    void StartProgress(int maximum, int minimum, int step) override;
+    void StepProgress() override;
+    void CompleteProgress() override;
+
+    // User-interface thread only.
+    CProgressDlg& window(); // made (hidden) when there is none
+    CProgressDlg* existing() const { return m_window.get(); }
+    void destroyWindow();
+
+private:
+    std::unique_ptr<CProgressDlg> m_window;
+};
+
+} // namespace ostrel

@@ -1,0 +1,250 @@
+// The desktop program's main window, tray menu and triggers, driven as a user and other
+// programs drive them: menu clicks, the About window, close requests, copy-data messages.
+#include "GuiTestSupport.h"
+
+#include "app/CUpdaterApp.h"
+#include "platform/Registry.h"
+#include "ui/CAboutDlg.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+namespace ostrel {
+
+using test::chooseMenuItem;
+using test::clickButton;
+using test::TrayProgram;
+using test::whenModal;
+
+class TrayProgramTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void menuHasItsItemsInOrderWithTheirIds()
+    {
+        TrayProgram program;
+        QMenu& menu = program.start().trayIcon().menu();
+        QCOMPARE(program.mainDlg->trayIcon().icon().toolTip(), QStringLiteral("Ostrel"));
+        QCOMPARE(program.mainDlg->trayIcon().icon().contextMenu(), &menu);
+
+        const QList<QAction*> actions = menu.actions();
+        QCOMPARE(actions.size(), 7);
+        const QStringList texts{
+            "Configuration", "PLU File Setting", "About", "", "Direct Download", "", "Exit"};
+        const QList<int> ids{32773, 32774, 32775, 0, 32776, 0, 65535};
+        for (int i = 0; i < actions.size(); ++i) {
+            QCOMPARE(actions[i]->isSeparator(), texts[i].isEmpty());
+            if (!actions[i]->isSeparator()) {
+                QCOMPARE(actions[i]->text(), texts[i]);
+                QCOMPARE(actions[i]->property(CTrayIcon::kCommandIdProperty).toInt(), ids[i]);
+            }
+        }
+        // Texts are given again each time the menu opens.
+        actions[0]->setText(QStringLiteral("Config"));
+        menu.popup(QPoint(10, 10));
+        QCOMPARE(actions[0]->text(), QStringLiteral("Configuration"));
+        menu.hide();
+    }
+
+    void noScaleMessageComesWithTheIconInPlace()
+    {
+        TrayProgram program;
+        program.writeSettings({});
+        bool iconShown = false;
+        program.sink.probe = [&] {
+            iconShown = program.mainDlg && program.mainDlg->trayIcon().icon().isVisible();
+        };
+        program.start();
+
+        const auto messages = program.sink.recorder.messages();
+        QCOMPARE(messages.size(), std::size_t{1});
+        QCOMPARE(messages[0].text,
+                 std::string("There is no scale! Please register scales at Config Menu."));
+        QCOMPARE(messages[0].caption, std::string("Tarvik"));
+        QVERIFY(iconShown);
+        // The program keeps running, its timer started.
+        QVERIFY(!program.mainDlg->hasEnded());
+        QCOMPARE(program.timer.events().back(), std::string("restart 300000"));
+    }
+
+    void directDownloadWhileAboutIsOpenStartsNoRun()
+    {
+        TrayProgram program;
+        program.start();
+        program.writeData("PLU1.TXT", {"1,101,Apple,120"});
+        QVERIFY(!program.runStarted());
+
+        QSignalSpy commands(&program.mainDlg->trayIcon(), &CTrayIcon::commandChosen);
+        bool flagWhileOpen = false;
+        QString caption;
+        whenModal([&](QWidget* modal) {
+            caption = modal->windowTitle();
+            flagWhileOpen = program.mainDlg->controller().windowOpen();
+            chooseMenuItem(program.menu(), "directDownloadAction");
+            program.mainDlg->OnTimer();
+            clickButton(modal, "okButton");
+        });
+        QVERIFY(chooseMenuItem(program.menu(), "aboutAction"));
+        QCOMPARE(caption, QStringLiteral("Ostrel Information"));
+        QVERIFY(flagWhileOpen);
+        // The command did arrive (the spy hears it before About's own, which ends later), and
+        // was refused.
+        QCOMPARE(commands.count(), 2);
+        QCOMPARE(commands[0][0].toInt(), 32776);
+        QVERIFY(!program.runStarted());
+        QVERIFY(!program.mainDlg->controller().windowOpen());
+
+        // Closed again, the next Direct Download runs.
+        QVERIFY(chooseMenuItem(program.menu(), "directDownloadAction"));
+        QVERIFY(program.runStarted());
+        program.library.pump();
+        QTRY_VERIFY(!program.mainDlg->controller().runBusy());
+    }
+
+    void settingsItemsHoldTheWindowOpenFlagAroundTheirMessage()
+    {
+        TrayProgram program;
+        program.start();
+        std::vector<bool> flags;
+        program.sink.probe = [&] { flags.push_back(program.mainDlg->controller().windowOpen()); };
+        QVERIFY(chooseMenuItem(program.menu(), "configurationAction"));
+        QVERIFY(chooseMenuItem(program.menu(), "pluFileSettingAction"));
+
+        QCOMPARE(flags, (std::vector<bool>{true, true}));
+        QVERIFY(!program.mainDlg->controller().windowOpen());
+        const auto messages = program.sink.recorder.messages();
+        QCOMPARE(messages.size(), std::size_t{2});
+        QVERIFY(messages[0].text.find("configuration window") != std::string::npos);
+        QVERIFY(messages[1].text.find("PLU file setting window") != std::string::npos);
+        QCOMPARE(messages[1].caption, std::string("Ostrel"));
+    }
+
+    void closeRequestHidesAndTheProgramRunsOn()
+    {
+        TrayProgram program;
+        CMainDlg& mainDlg = program.start();
+        QVERIFY(mainDlg.progress().existing() != nullptr);
+        mainDlg.show(); // never becomes visible
+        QVERIFY(!mainDlg.isVisible());
+
+        QSignalSpy ended(&mainDlg, &CMainDlg::ended);
+        QVERIFY(!mainDlg.close());
+        QVERIFY(!mainDlg.isVisible());
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(mainDlg.trayIcon().icon().isVisible());
+        QVERIFY(mainDlg.progress().existing() == nullptr);
+
+        // The next run makes its progress window again and shows it.
+        program.writeData("PLU1.TXT", {"1,101,Apple,120", "1,102,Pear,80"});
+        QVERIFY(chooseMenuItem(program.menu(), "directDownloadAction"));
+        QTRY_VERIFY(mainDlg.progress().existing() != nullptr &&
+                    mainDlg.progress().existing()->isVisible());
+        program.library.pump();
+        QTRY_VERIFY(!mainDlg.controller().runBusy());
+        QTRY_VERIFY(!mainDlg.progress().existing()->isVisible());
+    }
+
+    void exitRemovesTheIconWritesTheRegistryValueAndEnds()
+    {
+        TrayProgram program;
+        const std::string registry = program.dir.file("VEK/registry.ini");
+        const test::ScopedEnv env("OSTREL_REGISTRY", registry);
+        CMainDlg& mainDlg = program.start();
+        QSignalSpy ended(&mainDlg, &CMainDlg::ended);
+
+        QVERIFY(chooseMenuItem(program.menu(), "exitAction"));
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(mainDlg.hasEnded());
+        QVERIFY(!mainDlg.trayIcon().icon().isVisible());
+        QCOMPARE(test::readFile(registry), std::string("[SOFTWARE\\VEK\\VEKAPP]\nUpdate201012=\n"));
+    }
+
+    void runShowsItsProgressAndCompletes()
+    {
+        TrayProgram program;
+        CMainDlg& mainDlg = program.start();
+        program.writeData("PLU1.TXT", {"1,101,Apple,120", "1,102,Pear,80", "1,103,Plum,99"});
+        mainDlg.OnTimer();
+        CProgressDlg* dialog = mainDlg.progress().existing();
+        QTRY_VERIFY(dialog->isVisible());
+        QCOMPARE(dialog->bar()->maximum(), 3);
+        QCOMPARE(dialog->status()->text(), QStringLiteral("PLU Updating..."));
+
+        QSignalSpy shown(dialog, &CProgressDlg::completionShown);
+        program.library.pump();
+        QTRY_COMPARE(dialog->status()->text(), QStringLiteral("Complete!!"));
+        QCOMPARE(dialog->bar()->value(), 3);
+        QVERIFY(shown.wait(5000));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->bar()->value(), 0);
+    }
+
+    void instanceMessagesStartRunsAndEndTheProgram()
+    {
+        TrayProgram program;
+        const test::ScopedEnv env("OSTREL_REGISTRY", program.dir.file("registry.ini"));
+        const InstancePaths instance{QString::fromStdString(program.dir.file("ostrel.lock")),
+                                     QString::fromStdString(program.dir.file("ostrel.socket"))};
+        CUpdaterApp app(instance, program.paths, {program.library, program.sink, program.clock});
+        QCOMPARE(app.InitInstance(), CUpdaterApp::Start::Running);
+        CMainDlg& mainDlg = *app.mainDlg();
+
+        auto send = [&](const InstanceMessage& message) {
+            std::atomic<bool> done{false};
+            bool sent = false;
+            std::thread sender([&] {
+                sent = sendToRunningInstance(instance, message, 5000, nullptr);
+                done = true;
+            });
+            // The running instance answers from this thread's event loop.
+            const bool finished = QTest::qWaitFor([&] { return done.load(); }, 20000);
+            sender.join();
+            return finished && sent;
+        };
+
+        // 82: a run on the settings already loaded.
+        program.writeData("PLU1.TXT", {"1,101,Apple,120"});
+        QVERIFY(send(InstanceMessage::copyData(82)));
+        QTRY_VERIFY(program.runStarted());
+        program.library.pump();
+        QTRY_VERIFY(!mainDlg.controller().runBusy());
+
+        // 1094: the settings are read again first, so a scale added meanwhile is sent to.
+        mainDlg.close(); // the progress window is gone until 1094 makes it again
+        program.library.clearCalls();
+        const test::ScaleConfig added{"127.0.0.3", 5002};
+        program.writeSettings({TrayProgram::kScale, added});
+        program.writeData("PLU2.TXT", {"1,104,Fig,300"});
+        QVERIFY(send(InstanceMessage::copyData(1094)));
+        QTRY_VERIFY(program.runStarted());
+        const auto calls = program.library.calls();
+        QVERIFY(std::find(calls.begin(), calls.end(), "CheckIp2 1 127.0.0.3 5002") != calls.end());
+        QVERIFY(mainDlg.progress().existing() != nullptr);
+        program.library.pump();
+        QTRY_VERIFY(!mainDlg.controller().runBusy());
+
+        // Any other code does nothing; exit ends the program.
+        program.library.clearCalls();
+        program.writeData("PLU3.TXT", {"1,105,Kiwi,50"});
+        QVERIFY(send(InstanceMessage::copyData(83)));
+        QVERIFY(send(InstanceMessage::exit()));
+        QTRY_VERIFY(mainDlg.hasEnded());
+        QVERIFY(!program.runStarted());
+    }
+};
+
+int runTrayProgramTest(int argc, char** argv)
+{
+    TrayProgramTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace ostrel
+
+#include "TrayProgramTest.moc"

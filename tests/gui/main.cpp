@@ -1,0 +1,17 @@
+// Runs every widget test class in one QApplication.
+#include <QApplication>
+
+namespace ostrel {
+int runTrayProgramTest(int argc, char** argv);
+int runWindowsTest(int argc, char** argv);
+} // namespace ostrel
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    int failed = 0;
+    failed += ostrel::runWindowsTest(argc, argv);
+    failed += ostrel::runTrayProgramTest(argc, argv);
+    return failed == 0 ? 0 : 1;
+}
