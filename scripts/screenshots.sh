@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Takes the screenshots in docs/screenshots under Xvfb, with trayer as the tray: the tray menu,
+# and the progress window during a run against a simulated scale on 127.0.0.2.
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/dev, built here when missing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+bin="${1:-build/dev}"
+if [[ ! -x "${bin}/src/app/ostrel" || ! -x "${bin}/tools/scale-sim/ostrel-scale-sim" ]]; then
+  cmake --preset dev >/dev/null
+  cmake --build --preset dev -j "$(nproc)" --target ostrel ostrel-scale-sim
+  bin=build/dev
+fi
+out=docs/screenshots
+mkdir -p "${out}"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-shots.XXXXXX")
+chmod 700 "${work}"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "${pid}" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "${pid}" 2>/dev/null || true; done
+  rm -rf "${work}"
+}
+trap cleanup EXIT
+
+wait_for() { # tenths command...: retries the command for that long
+  local tenths="$1"
+  shift
+  for ((i = 0; i < tenths; i++)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  echo "screenshots: gave up waiting for: $*" >&2
+  return 1
+}
+
+echo "== X server and tray"
+Xvfb -displayfd 3 -screen 0 480x240x24 -nolisten tcp 3>"${work}/display" >"${work}/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -s "${work}/display"
+export DISPLAY=":$(head -n1 "${work}/display")"
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel --height 28 \
+  --SetDockType false --transparent false --tint 0xd6d6d6 >"${work}/trayer.log" 2>&1 &
+pids+=($!)
+panel_up() { xdotool search --name '^panel$' >/dev/null 2>&1; }
+wait_for 100 panel_up
+panel="$(xdotool search --name '^panel$' | head -n1)"
+
+echo "== settings: one simulated scale and a PLU folder"
+export OSTREL_DOCUMENTS="${work}/Documents" OSTREL_INSTANCE_NAME="ostrel-shots-$$"
+export OSTREL_REGISTRY="${work}/registry.ini" XDG_RUNTIME_DIR="${work}" XDG_CONFIG_HOME="${work}"
+mkdir -p "${OSTREL_DOCUMENTS}" "${work}/plu-in"
+"${bin}/src/app/ostrel" --init-config >/dev/null
+config="${OSTREL_DOCUMENTS}/VEK/Ostrel/Config"
+set_key() { sed -i "/^\[$1\]/a $2=$3" "${config}/Tarvik.ini"; }
+port=20304
+set_key PATH "PLU ROOT" "${work}/plu-in"
+set_key PATH PREFIX PLU
+set_key PATH EXTENTION TXT
+set_key IPLIST IP000 "127.0.0.2:${port},S"
+set_key IPNAME 127.000.000.002 "Deli counter"
+set_key MODEL IP000 QV7100
+set_key SCALEVERSION IP000 "1.00,1.0,1"
+
+# A slow scale, so that the run lasts long enough to be seen.
+"${bin}/tools/scale-sim/ostrel-scale-sim" --no-scan --scale "127.0.0.2:${port}:QV7100" \
+  --delay 25 >"${work}/sim.out" 2>"${work}/sim.err" &
+pids+=($!)
+sim_ready() { grep -q '^ready' "${work}/sim.out" 2>/dev/null; }
+wait_for 100 sim_ready
+
+echo "== ostrel in the tray"
+"${bin}/src/app/ostrel" >"${work}/ostrel.log" 2>&1 &
+pids+=($!)
+icon=""
+find_icon() {
+  icon="$(xwininfo -id "${panel}" -tree 2>/dev/null | awk '/"ostrel"/ { print $1; exit }')"
+  [[ -n "${icon}" ]]
+}
+wait_for 200 find_icon
+
+menu=""
+find_menu() {
+  local id
+  for id in $(xdotool search --onlyvisible --classname '^ostrel$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "${id}")"
+    if ((HEIGHT > 60)); then menu="${id}"; return 0; fi
+  done
+  return 1
+}
+xdotool mousemove --window "${icon}" 8 8 click 3
+wait_for 50 find_menu
+xdotool mousemove --window "${menu}" 40 $((HEIGHT - 34)) # over "Direct Download"
+sleep 0.5
+import -window root "${out}/tray-menu.png"
+echo "   ${out}/tray-menu.png"
+xdotool key Escape
+sleep 0.3
+
+echo "== a run: 400 PLU lines, then Direct Download"
+for ((i = 1; i <= 400; i++)); do
+  printf '1,%d,0,Item %d,%d.%02d,%d\r\n' "$((1000 + i))" "${i}" "$((i % 20 + 1))" "$((i % 100))" "$((1000 + i))"
+done >"${work}/plu-in/PLU0001.TXT"
+"${bin}/src/app/ostrel" --send run
+progress=""
+find_progress() {
+  progress="$(xdotool search --onlyvisible --name '^Ostrel$' 2>/dev/null | head -n1)"
+  [[ -n "${progress}" ]]
+}
+wait_for 100 find_progress
+sleep 3 # well into the run
+import -window root "${out}/progress-window.png"
+echo "   ${out}/progress-window.png"
+
+"${bin}/src/app/ostrel" --send exit
