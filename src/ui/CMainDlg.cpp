@@ -15,20 +15,29 @@ namespace {
 
 constexpr int kCopyDataReloadAndRun = 1094;
 
-// Sets the window-open flag for as long as a window opened from the menu is open.
+// Holds the window-open flag while a window opened from the menu is open. The menu still
+// works while one is open, so windows can nest: the flag falls with the last of them.
 class WindowOpenScope final
 {
 public:
-    explicit WindowOpenScope(UpdateController& controller) : m_controller(controller)
+    WindowOpenScope(UpdateController& controller, int& openWindows)
+        : m_controller(controller), m_openWindows(openWindows)
     {
+        ++m_openWindows;
         m_controller.setWindowOpen(true);
     }
-    ~WindowOpenScope() { m_controller.setWindowOpen(false); }
+    ~WindowOpenScope()
+    {
+        if (--m_openWindows == 0) {
+            m_controller.setWindowOpen(false);
+        }
+    }
     WindowOpenScope(const WindowOpenScope&) = delete;
     WindowOpenScope& operator=(const WindowOpenScope&) = delete;
 
 private:
     UpdateController& m_controller;
+    int& m_openWindows;
 };
 
 } // namespace
@@ -148,14 +157,14 @@ void CMainDlg::closeEvent(QCloseEvent* event)
 
 void CMainDlg::openAbout()
 {
-    const WindowOpenScope open(*m_controller);
+    const WindowOpenScope open(*m_controller, m_openWindows);
     CAboutDlg about(this);
     about.exec();
 }
 
 void CMainDlg::showPlaceholder(const char* text)
 {
-    const WindowOpenScope open(*m_controller);
+    const WindowOpenScope open(*m_controller, m_openWindows);
     m_messages.ShowMessage(text, "Ostrel", MessageIcon::Information);
 }
 

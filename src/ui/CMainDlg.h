@@ -79,6 +79,7 @@ private:
     CTrayIcon m_tray;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;
+    int m_openWindows = 0; // windows from the menu that are open now
     bool m_ended = false;
 };
 

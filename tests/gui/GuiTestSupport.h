@@ -38,12 +38,14 @@ inline bool chooseMenuItem(QMenu& menu, const char* objectName)
 }
 
 // Runs `act` on the modal window as soon as the next step has opened one (the step itself
-// blocks in that window's event loop). `act` must close the window.
-inline void whenModal(std::function<void(QWidget*)> act)
+// blocks in that window's event loop); a window already open is given as `other`. `act` must
+// close the window.
+inline void whenModal(std::function<void(QWidget*)> act, QWidget* other = nullptr)
 {
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [poll, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
+    *poll = [poll, act = std::move(act), other] {
+        if (QWidget* modal = QApplication::activeModalWidget();
+            modal != nullptr && modal != other) {
             act(modal);
             *poll = nullptr; // breaks the cycle
             return;

@@ -45,6 +45,13 @@ private slots:
                 QCOMPARE(actions[i]->property(CTrayIcon::kCommandIdProperty).toInt(), ids[i]);
             }
         }
+        // A left click shows nothing.
+        emit program.mainDlg->trayIcon().icon().activated(QSystemTrayIcon::Trigger);
+        QCoreApplication::processEvents();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            QVERIFY2(!window->isVisible() || window == &menu, qPrintable(window->objectName()));
+        }
+
         // Texts are given again each time the menu opens.
         actions[0]->setText(QStringLiteral("Config"));
         menu.popup(QPoint(10, 10));
@@ -83,9 +90,14 @@ private slots:
         QSignalSpy commands(&program.mainDlg->trayIcon(), &CTrayIcon::commandChosen);
         bool flagWhileOpen = false;
         QString caption;
+        bool flagAfterSecondClosed = false;
         whenModal([&](QWidget* modal) {
             caption = modal->windowTitle();
             flagWhileOpen = program.mainDlg->controller().windowOpen();
+            // A second About from the menu: closing it leaves the first one holding the flag.
+            whenModal([](QWidget* second) { clickButton(second, "okButton"); }, modal);
+            chooseMenuItem(program.menu(), "aboutAction");
+            flagAfterSecondClosed = program.mainDlg->controller().windowOpen();
             chooseMenuItem(program.menu(), "directDownloadAction");
             program.mainDlg->OnTimer();
             clickButton(modal, "okButton");
@@ -93,10 +105,11 @@ private slots:
         QVERIFY(chooseMenuItem(program.menu(), "aboutAction"));
         QCOMPARE(caption, QStringLiteral("Ostrel Information"));
         QVERIFY(flagWhileOpen);
-        // The command did arrive (the spy hears it before About's own, which ends later), and
+        QVERIFY(flagAfterSecondClosed);
+        // The command did arrive (the spy hears each About only after its window closed), and
         // was refused.
-        QCOMPARE(commands.count(), 2);
-        QCOMPARE(commands[0][0].toInt(), 32776);
+        QCOMPARE(commands.count(), 3);
+        QCOMPARE(commands[1][0].toInt(), 32776);
         QVERIFY(!program.runStarted());
         QVERIFY(!program.mainDlg->controller().windowOpen());
 
@@ -123,6 +136,26 @@ private slots:
         QVERIFY(messages[0].text.find("configuration window") != std::string::npos);
         QVERIFY(messages[1].text.find("PLU file setting window") != std::string::npos);
         QCOMPARE(messages[1].caption, std::string("Ostrel"));
+
+        // The configuration window's closing message reloads, restarts the timer and clears
+        // the flag.
+        program.mainDlg->controller().setWindowOpen(true);
+        program.timer.clear();
+        program.mainDlg->OnReloadSettings();
+        QVERIFY(!program.mainDlg->controller().windowOpen());
+        QCOMPARE(program.timer.events(), std::vector<std::string>{"restart 300000"});
+    }
+
+    void connectScaleMessageOpensTheTestedScale()
+    {
+        TrayProgram program;
+        program.start();
+        program.library.clearCalls();
+        QCOMPARE(program.mainDlg->OnConnectScale("127.0.0.9", 5009, 7100), 1);
+        const auto calls = program.library.calls();
+        QCOMPARE(calls.size(), std::size_t{2});
+        QVERIFY(calls[0].rfind("AddProcConnectionEx 1 [127.0.0.9] 5009 100 7100", 0) == 0);
+        QCOMPARE(calls[1], std::string("Connect [127.0.0.9] -1"));
     }
 
     void closeRequestHidesAndTheProgramRunsOn()
