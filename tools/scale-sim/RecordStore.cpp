@@ -23,7 +23,7 @@ CREATE TABLE IF NOT EXISTS received(
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   scale TEXT NOT NULL, received TEXT NOT NULL, action INTEGER NOT NULL,
   department INTEGER NOT NULL, plu_number INTEGER NOT NULL, item_code INTEGER NOT NULL,
-  price INTEGER NOT NULL, name TEXT NOT NULL, record BLOB NOT NULL);
+  price INTEGER NOT NULL, name TEXT NOT NULL);
 )";
 
 std::string nowText()
@@ -51,7 +51,10 @@ void RecordStore::StatementDeleter::operator()(sqlite3_stmt* statement) const
 RecordStore::RecordStore(const std::string& path)
 {
     const std::string name = path.empty() ? ":memory:" : path;
-    if (sqlite3_open(name.c_str(), &m_db) != SQLITE_OK) {
+    // Only the simulator's one I/O thread uses the connection: SQLite's own locks are waste.
+    if (sqlite3_open_v2(name.c_str(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         const std::string error = sqlite3_errmsg(m_db);
         sqlite3_close(m_db);
         throw std::runtime_error("cannot open " + name + ": " + error);
@@ -68,13 +71,19 @@ RecordStore::RecordStore(const std::string& path)
         // Same parameter numbers as the inserts; the unused ones are simply not bound.
         m_delete =
             prepare("DELETE FROM plu WHERE scale = ?1 AND department = ?4 AND plu_number = ?5");
+        // The journal leaves out the raw record: plu holds it, and copying 5 KB twice per
+        // record would halve the scale's speed.
         m_journal = prepare("INSERT INTO received(scale, received, action, department, "
-                            "plu_number, item_code, price, name, record) "
-                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+                            "plu_number, item_code, price, name) "
+                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        m_begin = prepare("BEGIN");
+        m_commit = prepare("COMMIT");
     } catch (...) {
         m_upsert.reset();
         m_delete.reset();
         m_journal.reset();
+        m_begin.reset();
+        m_commit.reset();
         sqlite3_close(m_db);
         throw;
     }
@@ -85,6 +94,8 @@ RecordStore::~RecordStore()
     m_upsert.reset();
     m_delete.reset();
     m_journal.reset();
+    m_begin.reset();
+    m_commit.reset();
     sqlite3_close(m_db);
 }
 
@@ -110,26 +121,33 @@ bool RecordStore::store(const std::string& scale, int action, std::span<const st
 {
     const PluFields fields = decodePluFields(record);
     const std::string received = nowText();
+    auto step = [](sqlite3_stmt* statement) {
+        sqlite3_reset(statement);
+        return sqlite3_step(statement) == SQLITE_DONE;
+    };
+    // Every bound value outlives the step, so SQLite need not copy it.
     auto run = [&](sqlite3_stmt* statement) {
         sqlite3_reset(statement);
-        sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(statement, 2, received.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(statement, 2, received.c_str(), -1, SQLITE_STATIC);
         sqlite3_bind_int(statement, 3, action);
         sqlite3_bind_int(statement, 4, fields.department);
         sqlite3_bind_int(statement, 5, fields.pluNumber);
         sqlite3_bind_int(statement, 6, fields.itemCode);
         sqlite3_bind_int(statement, 7, fields.price);
         sqlite3_bind_text(statement, 8, fields.name.data(), static_cast<int>(fields.name.size()),
-                          SQLITE_TRANSIENT);
+                          SQLITE_STATIC);
         sqlite3_bind_blob(statement, 9, record.data(), static_cast<int>(record.size()),
-                          SQLITE_TRANSIENT);
+                          SQLITE_STATIC);
         return sqlite3_step(statement) == SQLITE_DONE;
     };
     try {
-        exec("BEGIN");
-        const bool ok = run(action == 4 ? m_delete.get() : m_upsert.get()) && run(m_journal.get());
-        exec(ok ? "COMMIT" : "ROLLBACK");
-        return ok;
+        if (!step(m_begin.get()))
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        if (!run(action == 4 ? m_delete.get() : m_upsert.get()) || !run(m_journal.get()) ||
+            !step(m_commit.get()))
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        return true;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ostrel-scale-sim: %s\n", e.what());
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);

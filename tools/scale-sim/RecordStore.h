@@ -38,6 +38,8 @@ private:
     Statement m_upsert;
     Statement m_delete;
     Statement m_journal;
+    Statement m_begin;
+    Statement m_commit;
 };
 
 } // namespace ostrel::sim

@@ -229,10 +229,11 @@ Options:
   --db FILE         SQLite database for the received records (default: in memory).
                     Table plu: the current records, one per scale, department and
                     PLU number (action 3 inserts or replaces, action 4 deletes).
-                    Table received: every accepted record in order of arrival.
                     Columns: scale ("IP:PORT"), received (UTC, ISO 8601), action,
                     department, plu_number, item_code, price, name (field 10, bytes
                     as sent), record (the raw 5308-byte record).
+                    Table received: every accepted record in order of arrival, with
+                    the same columns but record, and an id.
   --scan-port PORT  UDP port for the scale scan (default 65535, 0 picks a free one).
                     A request 53 02 02 gets one 38-byte reply per scale, sent to the
                     sender's address and port.
