@@ -74,7 +74,7 @@ int TcpScaleLibrary::CheckIp2(int, const char* ipText, std::uint16_t port)
     if (!address || port == 0)
         return 0;
     const asio::ip::tcp::endpoint endpoint(*address, port);
-    auto probe = [&](asio::io_context& io, std::function<void(bool)> done) {
+    auto probe = [&](asio::io_context& io, const std::function<void(bool)>& done) {
         connectWithTimeout(io, endpoint, m_options.connectTimeout,
                            [done](asio::error_code ec, asio::ip::tcp::socket socket) {
                                asio::error_code ignored;

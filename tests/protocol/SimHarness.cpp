@@ -4,8 +4,8 @@
 
 #include <asio/ip/tcp.hpp>
 
+#include <csignal>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

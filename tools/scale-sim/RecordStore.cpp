@@ -31,7 +31,7 @@ std::string nowText()
     const auto now = std::chrono::system_clock::now();
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    const auto seconds = static_cast<std::time_t>(ms / 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[96];
