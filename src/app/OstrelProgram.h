@@ -1,5 +1,5 @@
-// The program's modes: the headless program, one foreground run, a message to the running
-// instance, and the settings template.
+// The program's modes: the desktop program in the tray, the headless program, one foreground
+// run, a message to the running instance, and the settings template.
 #pragma once
 
 #include "app/CommandLine.h"
