@@ -3,7 +3,7 @@
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
 
-#include <ranges>
+#include <algorithm>
 
 namespace ostrel {
 
@@ -44,10 +44,8 @@ RunScale* ActiveRun::FindScaleByIp(std::string_view ipText)
 
 bool ActiveRun::allFinished() const
 {
-    const auto counts = CountFinishedScales(
-        m_scales |
-        std::views::transform([](const RunScale& s) -> const ScaleEntry& { return s.entry; }));
-    return counts.finished >= counts.scales;
+    return std::all_of(m_scales.begin(), m_scales.end(),
+                       [](const RunScale& scale) { return scale.entry.finished != 0; });
 }
 
 void ActiveRun::log(const SendLogPaths& paths, const RunScale& scale, int result) const

@@ -22,9 +22,7 @@ char lowerAscii(char c)
 
 bool pathExists(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
@@ -135,17 +133,13 @@ std::string resolvePath(std::string_view storedPath)
 
 bool fileExists(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     return ::stat(resolvePath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool folderExists(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     return ::stat(resolvePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -196,11 +190,12 @@ std::vector<FoundFile> findFiles(std::string_view pattern)
         if (name == "." || name == ".." || !wildcardMatch(namePattern, name)) {
             continue;
         }
-        std::string path =
-            folder == "/" ? "/" + std::string(name) : folder + "/" + std::string(name);
-        struct stat info
-        {
-        };
+        std::string path = folder;
+        if (path.empty() || path.back() != '/') {
+            path += '/';
+        }
+        path += name;
+        struct stat info = {};
         if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
             continue;
         }
@@ -226,9 +221,7 @@ LocalTime localNow()
 
 std::optional<FileStamp> fileStamp(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(resolvePath(path).c_str(), &info) != 0) {
         return std::nullopt;
     }
@@ -243,9 +236,7 @@ std::optional<FileStamp> fileStamp(const std::string& path)
 
 std::optional<LocalTime> fileLastWriteLocal(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(resolvePath(path).c_str(), &info) != 0) {
         return std::nullopt;
     }
@@ -299,9 +290,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
         ::umask(mask);
         return mask;
     }();
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::lstat(path.c_str(), &info) == 0) {
         if (S_ISLNK(info.st_mode)) {
             char* real = ::realpath(path.c_str(), nullptr);

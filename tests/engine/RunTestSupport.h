@@ -222,7 +222,7 @@ public:
 private:
     static std::string slot(std::size_t i)
     {
-        char text[8];
+        char text[24];
         std::snprintf(text, sizeof text, "%03zu", i);
         return text;
     }
