@@ -2,6 +2,8 @@
 // line parsers, the tests and any decoder share.
 #pragma once
 
+#include "protocol/ScaleBlocks.h" // kPluRecordSize, kActionRecord: one definition for both sides
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -11,12 +13,10 @@
 
 namespace ostrel {
 
-inline constexpr std::size_t kPluRecordSize = 5308;
 inline constexpr int kPluDataKind = 218;
 
 // Record action codes handed to the scale with a record.
 inline constexpr int kActionNone = 0;    // the line yields no record
-inline constexpr int kActionRecord = 3;  // an ordinary record
 inline constexpr int kActionSpecial = 4; // field 101 applied
 
 enum class SlotKind : std::uint8_t
