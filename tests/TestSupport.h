@@ -83,6 +83,12 @@ private:
     std::optional<std::string> m_old;
 };
 
+// n zero bytes, for hand-written record layouts.
+inline std::string zeros(std::size_t n)
+{
+    return std::string(n, '\0'); // NOLINT: braces would make a two-character string
+}
+
 // A TCP port on `address` where nothing listens: bound, then closed again.
 inline std::uint16_t closedPortOn(const std::string& address)
 {

@@ -1,6 +1,7 @@
 // Whole runs through the real scale link to simulated scales on loopback addresses: the
 // library's thread drives the transfer while the test's thread plays the user interface.
 #include "RunTestSupport.h"
+#include "TestSupport.h"
 
 #include "protocol/TcpScaleLibrary.h"
 
@@ -96,20 +97,6 @@ private:
     std::vector<int> m_ports;
 };
 
-// A TCP port on `address` where nothing listens: bound, then closed again.
-int closedPort(const std::string& address)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    socklen_t length = sizeof(addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
 // The PLU numbers a scale accepted, in order of arrival, from the simulator's store.
 std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
 {
@@ -204,7 +191,7 @@ TEST_F(RunSimTest, TwoFilesThreeScalesAndAnUnreachableOne)
     startSim({{"127.0.0.2:0"}, {"127.0.0.3:0:QV7600"}, {"127.0.0.4:0:QV7100MN"}});
     const std::vector<ScaleConfig> scales{
         {"127.0.0.2", sim->port(0), "QV7100", "1.0.0,1,1", "A"},
-        {"127.0.0.5", closedPort("127.0.0.5"), "QV7100", "1.0.0,1,1", "gone"},
+        {"127.0.0.5", test::closedPortOn("127.0.0.5"), "QV7100", "1.0.0,1,1", "gone"},
         {"127.0.0.3", sim->port(1), "QV7600", "1.0.0,1,1", "B"},
         {"127.0.0.4", sim->port(2), "QV7100MN", "1.0.0,1,1", "C"},
     };

@@ -11,11 +11,7 @@ using namespace std::string_literals;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
-
-std::string zeros(std::size_t n)
-{
-    return std::string(n, '\0'); // NOLINT: braces would make a two-character string
-}
+using test::zeros;
 
 TEST(RulesRecord, ByteLayout)
 {
