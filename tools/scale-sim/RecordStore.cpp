@@ -1,7 +1,5 @@
 #include "RecordStore.h"
 
-#include "PluFields.h"
-
 #include <sqlite3.h>
 
 #include <chrono>
@@ -20,26 +18,15 @@ CREATE TABLE IF NOT EXISTS plu(
   price INTEGER NOT NULL, name TEXT NOT NULL, record BLOB NOT NULL,
   PRIMARY KEY(scale, department, plu_number));
 CREATE TABLE IF NOT EXISTS received(
-  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  id INTEGER PRIMARY KEY,
   scale TEXT NOT NULL, received TEXT NOT NULL, action INTEGER NOT NULL,
   department INTEGER NOT NULL, plu_number INTEGER NOT NULL, item_code INTEGER NOT NULL,
   price INTEGER NOT NULL, name TEXT NOT NULL);
 )";
 
-std::string nowText()
-{
-    const auto now = std::chrono::system_clock::now();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const auto seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                  static_cast<int>(ms % 1000));
-    return text;
-}
+// Large enough that a commit costs little per record, small enough that the rollback journal
+// of one transaction stays small.
+constexpr int kBatchRecords = 256;
 
 } // namespace
 
@@ -48,7 +35,7 @@ void RecordStore::StatementDeleter::operator()(sqlite3_stmt* statement) const
     sqlite3_finalize(statement);
 }
 
-RecordStore::RecordStore(const std::string& path)
+RecordStore::RecordStore(const std::string& path) : m_batched(path.empty())
 {
     const std::string name = path.empty() ? ":memory:" : path;
     // Only the simulator's one I/O thread uses the connection: SQLite's own locks are waste.
@@ -91,6 +78,7 @@ RecordStore::RecordStore(const std::string& path)
 
 RecordStore::~RecordStore()
 {
+    flush();
     m_upsert.reset();
     m_delete.reset();
     m_journal.reset();
@@ -117,19 +105,39 @@ RecordStore::Statement RecordStore::prepare(const char* sql)
     return Statement(statement);
 }
 
-bool RecordStore::store(const std::string& scale, int action, std::span<const std::uint8_t> record)
+bool RecordStore::step(sqlite3_stmt* statement)
 {
-    const PluFields fields = decodePluFields(record);
-    const std::string received = nowText();
-    auto step = [](sqlite3_stmt* statement) {
-        sqlite3_reset(statement);
-        return sqlite3_step(statement) == SQLITE_DONE;
-    };
+    sqlite3_reset(statement);
+    return sqlite3_step(statement) == SQLITE_DONE;
+}
+
+const char* RecordStore::receivedText()
+{
+    // Many records arrive within one millisecond: format each millisecond once.
+    const auto now = std::chrono::system_clock::now();
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    if (ms != m_textMs) {
+        m_textMs = ms;
+        const auto seconds = static_cast<std::time_t>(ms / 1000);
+        std::tm utc{};
+        gmtime_r(&seconds, &utc);
+        std::snprintf(m_text, sizeof m_text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ",
+                      utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                      utc.tm_sec, static_cast<int>(ms % 1000));
+    }
+    return m_text;
+}
+
+bool RecordStore::store(const std::string& scale, int action, std::span<const std::uint8_t> record,
+                        const PluFields& fields)
+{
+    const char* received = receivedText();
     // Every bound value outlives the step, so SQLite need not copy it.
     auto run = [&](sqlite3_stmt* statement) {
         sqlite3_reset(statement);
         sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(statement, 2, received.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(statement, 2, received, -1, SQLITE_STATIC);
         sqlite3_bind_int(statement, 3, action);
         sqlite3_bind_int(statement, 4, fields.department);
         sqlite3_bind_int(statement, 5, fields.pluNumber);
@@ -141,18 +149,34 @@ bool RecordStore::store(const std::string& scale, int action, std::span<const st
                           SQLITE_STATIC);
         return sqlite3_step(statement) == SQLITE_DONE;
     };
-    try {
-        if (!step(m_begin.get()))
-            throw std::runtime_error(sqlite3_errmsg(m_db));
-        if (!run(action == 4 ? m_delete.get() : m_upsert.get()) || !run(m_journal.get()) ||
-            !step(m_commit.get()))
-            throw std::runtime_error(sqlite3_errmsg(m_db));
-        return true;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "ostrel-scale-sim: %s\n", e.what());
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return false;
+    const int answered = m_uncommitted; // earlier records of the open transaction
+    bool ok = (sqlite3_get_autocommit(m_db) == 0 || step(m_begin.get())) &&
+              run(action == 4 ? m_delete.get() : m_upsert.get()) && run(m_journal.get());
+    if (ok && ++m_uncommitted >= (m_batched ? kBatchRecords : 1)) {
+        ok = step(m_commit.get());
+        m_uncommitted = 0;
     }
+    if (ok)
+        return true;
+    std::fprintf(stderr, "ostrel-scale-sim: database: %s\n", sqlite3_errmsg(m_db));
+    if (answered > 0)
+        std::fprintf(stderr,
+                     "ostrel-scale-sim: %d accepted records since the last commit are lost\n",
+                     answered);
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_uncommitted = 0;
+    return false;
+}
+
+void RecordStore::flush()
+{
+    if (sqlite3_get_autocommit(m_db) != 0)
+        return;
+    if (!step(m_commit.get())) {
+        std::fprintf(stderr, "ostrel-scale-sim: database: %s\n", sqlite3_errmsg(m_db));
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    m_uncommitted = 0;
 }
 
 } // namespace ostrel::sim

@@ -1,6 +1,8 @@
 // The simulated scales' memory: received records in SQLite, current state and arrival journal.
 #pragma once
 
+#include "PluFields.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -21,8 +23,12 @@ public:
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Action 3 inserts or replaces by scale, department and PLU number; action 4 deletes.
-    // Returns false when the database refused the write.
-    bool store(const std::string& scale, int action, std::span<const std::uint8_t> record);
+    // Returns false when the database refused the write. A file store has committed the
+    // record when this returns, so readers of the file see it; the in-memory store, which
+    // no one else can read, commits in batches (and on flush() and destruction).
+    bool store(const std::string& scale, int action, std::span<const std::uint8_t> record,
+               const PluFields& fields);
+    void flush();
 
 private:
     struct StatementDeleter
@@ -33,6 +39,8 @@ private:
 
     void exec(const char* sql);
     Statement prepare(const char* sql);
+    bool step(sqlite3_stmt* statement);
+    const char* receivedText();
 
     sqlite3* m_db = nullptr;
     Statement m_upsert;
@@ -40,6 +48,10 @@ private:
     Statement m_journal;
     Statement m_begin;
     Statement m_commit;
+    bool m_batched = false; // the in-memory store
+    int m_uncommitted = 0;  // records in the open transaction
+    long long m_textMs = -1;
+    char m_text[96] = {}; // the received time of m_textMs
 };
 
 } // namespace ostrel::sim

@@ -21,6 +21,7 @@ void SimScale::bind()
     m_acceptor.bind(endpoint);
     m_acceptor.listen();
     m_boundPort = m_acceptor.local_endpoint().port();
+    m_name = m_config.address + ":" + std::to_string(m_boundPort);
 }
 
 void SimScale::start()
@@ -62,13 +63,14 @@ RecordReplyMessage SimScale::judge(const RecordMessage& record)
     const FaultConfig& faults = m_config.faults;
     const PluFields fields = decodePluFields(record.record);
     ++m_recordFrames;
-    const int tries = ++m_tries[{fields.department, fields.pluNumber}];
+    // Tries are counted only for the fault that needs them: a long run sends many records.
+    const int tries = faults.refuseFirst > 0 ? ++m_tries[{fields.department, fields.pluNumber}] : 1;
     RecordReplyMessage reply;
     if (tries <= faults.refuseFirst) {
         reply.errorText = faults.refuseFirstText;
     } else if (faults.refuseEvery > 0 && m_recordFrames % faults.refuseEvery == 0) {
         reply.errorText = faults.refuseEveryText;
-    } else if (!m_store.store(name(), record.action, record.record)) {
+    } else if (!m_store.store(m_name, record.action, record.record, fields)) {
         reply.errorText = "E90 store failed";
     } else {
         reply.accepted = true;

@@ -33,7 +33,8 @@ public:
 
     const ScaleConfig& config() const { return m_config; }
     std::uint16_t boundPort() const { return m_boundPort; }
-    std::string name() const { return m_config.address + ":" + std::to_string(m_boundPort); }
+    // "IP:PORT", once bound.
+    const std::string& name() const { return m_name; }
     bool verbose() const { return m_verbose; }
 
     // Refuses the record or stores it; the answer the scale gives.
@@ -49,6 +50,7 @@ private:
     RecordStore& m_store;
     bool m_verbose;
     std::uint16_t m_boundPort = 0;
+    std::string m_name;
     long long m_recordFrames = 0;
     std::map<std::pair<int, int>, int> m_tries; // by department and PLU number
     std::set<std::shared_ptr<SimConnection>> m_connections;

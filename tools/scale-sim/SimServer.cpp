@@ -49,10 +49,15 @@ void SimServer::bind()
 std::string SimServer::readyLine() const
 {
     std::string line = "ready";
-    for (const auto& scale : m_scales)
-        line += " " + scale->name();
-    if (m_scan)
-        line += " scan:" + std::to_string(m_scan->boundPort());
+    // Appended piece by piece: g++ -O3 mistakes a temporary concatenation for an overlapping copy.
+    for (const auto& scale : m_scales) {
+        line += ' ';
+        line += scale->name();
+    }
+    if (m_scan) {
+        line += " scan:";
+        line += std::to_string(m_scan->boundPort());
+    }
     return line;
 }
 
