@@ -77,8 +77,9 @@ void ScaleSession::send(SessionRequest request)
     }
     const std::uint32_t id = m_nextId++;
     m_config.eventBlock = request.block;
-    queueWrite(encodeFrame(static_cast<std::uint8_t>(request.type), id, request.payload));
-    m_pending.emplace_back(id, std::move(request));
+    setRequestId(request.frame, id);
+    queueWrite(std::move(request.frame));
+    m_pending.push_back({id, request.type, request.block});
     if (m_pending.size() == 1)
         armTimer();
 }
@@ -212,8 +213,8 @@ void ScaleSession::handleFrame(const WireFrame& frame)
 void ScaleSession::handleReply(const WireFrame& frame)
 {
     const auto type = static_cast<MessageType>(frame.type);
-    if (m_pending.empty() || m_pending.front().first != frame.requestId ||
-        replyTypeOf(m_pending.front().second.type) != type) {
+    if (m_pending.empty() || m_pending.front().id != frame.requestId ||
+        replyTypeOf(m_pending.front().type) != type) {
         fail("reply that matches no request");
         return;
     }
@@ -233,7 +234,7 @@ void ScaleSession::handleReply(const WireFrame& frame)
         }
         data = infoReplyData(*reply);
     }
-    SendBlock block = m_pending.front().second.block;
+    SendBlock block = m_pending.front().block;
     m_pending.pop_front();
     m_reserved.fetch_sub(1);
     if (!m_pending.empty())

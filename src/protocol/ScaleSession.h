@@ -35,8 +35,8 @@ struct SessionConfig
 struct SessionRequest
 {
     MessageType type = MessageType::Record;
-    Payload payload;
-    SendBlock block; // handed back with the reply
+    std::vector<std::uint8_t> frame; // encoded; send() writes the request id into it
+    SendBlock block;                 // handed back with the reply
 };
 
 // Everything but isOpen() and tryReserve() runs on the library thread.
@@ -90,7 +90,13 @@ private:
     std::atomic<int> m_reserved{0};
     std::function<void(bool)> m_openDone;
     std::uint32_t m_nextId = 1;
-    std::deque<std::pair<std::uint32_t, SessionRequest>> m_pending;
+    struct Pending
+    {
+        std::uint32_t id = 0;
+        MessageType type = MessageType::Record;
+        SendBlock block;
+    };
+    std::deque<Pending> m_pending;
     std::deque<std::vector<std::uint8_t>> m_writes;
     bool m_writing = false;
     FrameDecoder m_decoder;

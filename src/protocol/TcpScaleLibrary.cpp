@@ -204,19 +204,18 @@ int TcpScaleLibrary::SendDataEx(SendBlock block)
     if (block.actionCode == kActionRecord || block.actionCode == kActionDelete) {
         if (block.dataKind != kDataKindPlu || block.dataSize != kPluRecordSize || !block.data)
             return 0;
-        RecordMessage message;
-        message.action = static_cast<std::uint8_t>(block.actionCode);
-        message.dataKind = block.dataKind;
-        message.modelCode = block.modelCode;
-        std::memcpy(message.record.data(), block.data, kPluRecordSize);
         request.type = MessageType::Record;
-        request.payload = encodeRecord(message);
+        request.frame = encodeRecordFrame(
+            static_cast<std::uint8_t>(block.actionCode), block.dataKind, block.modelCode,
+            std::span<const std::uint8_t, kPluRecordSize>(
+                static_cast<const std::uint8_t*>(block.data), kPluRecordSize));
     } else if (block.actionCode == kActionInfoRequest) {
         if (block.dataKind != kDataKindInfo && block.dataKind != kDataKindInfoMn &&
             block.dataKind != kDataKindInfoOther)
             return 0;
         request.type = MessageType::InfoRequest;
-        request.payload = encodeInfoRequest({block.dataKind, block.modelCode});
+        request.frame = encodeFrame(static_cast<std::uint8_t>(MessageType::InfoRequest), 0,
+                                    encodeInfoRequest({block.dataKind, block.modelCode}));
     } else {
         return 0;
     }

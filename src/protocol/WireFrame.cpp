@@ -35,6 +35,12 @@ std::vector<std::uint8_t> encodeFrame(std::uint8_t type, std::uint32_t requestId
     return out;
 }
 
+void setRequestId(std::span<std::uint8_t> frame, std::uint32_t requestId)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        frame[4 + i] = static_cast<std::uint8_t>(requestId >> (24 - 8 * i));
+}
+
 void FrameDecoder::append(std::span<const std::uint8_t> bytes)
 {
     if (!m_error.empty())

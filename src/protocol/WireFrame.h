@@ -25,6 +25,8 @@ struct WireFrame
 
 std::vector<std::uint8_t> encodeFrame(std::uint8_t type, std::uint32_t requestId,
                                       std::span<const std::uint8_t> payload);
+// Writes the request id into an encoded frame, for frames built before their id is known.
+void setRequestId(std::span<std::uint8_t> frame, std::uint32_t requestId);
 
 class FrameDecoder final
 {

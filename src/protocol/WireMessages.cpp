@@ -1,6 +1,9 @@
 #include "protocol/WireMessages.h"
 
+#include "protocol/WireFrame.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace ostrel {
 
@@ -74,7 +77,7 @@ public:
     {
         if (!need(out.size()))
             return;
-        std::copy_n(m_in.begin() + static_cast<std::ptrdiff_t>(m_pos), out.size(), out.begin());
+        std::memcpy(out.data(), m_in.data() + m_pos, out.size());
         m_pos += out.size();
     }
 
@@ -108,6 +111,35 @@ Payload encodeRecord(const RecordMessage& message)
     w.u16(message.modelCode);
     w.bytes(message.record);
     return w.take();
+}
+
+std::vector<std::uint8_t> encodeRecordFrame(std::uint8_t action, std::uint8_t dataKind,
+                                            std::uint16_t modelCode,
+                                            std::span<const std::uint8_t, kPluRecordSize> record)
+{
+    constexpr std::uint32_t kPayload = 4 + kPluRecordSize;
+    std::vector<std::uint8_t> frame(kWireHeaderSize + kPayload);
+    std::uint8_t* p = frame.data();
+    const std::uint8_t header[] = {kWireMagic0,
+                                   kWireMagic1,
+                                   kWireVersion,
+                                   static_cast<std::uint8_t>(MessageType::Record),
+                                   0,
+                                   0,
+                                   0,
+                                   0,
+                                   static_cast<std::uint8_t>(kPayload >> 24),
+                                   static_cast<std::uint8_t>(kPayload >> 16),
+                                   static_cast<std::uint8_t>(kPayload >> 8),
+                                   static_cast<std::uint8_t>(kPayload)};
+    std::memcpy(p, header, kWireHeaderSize);
+    p += kWireHeaderSize;
+    *p++ = action;
+    *p++ = dataKind;
+    *p++ = static_cast<std::uint8_t>(modelCode >> 8);
+    *p++ = static_cast<std::uint8_t>(modelCode);
+    std::memcpy(p, record.data(), kPluRecordSize);
+    return frame;
 }
 
 Payload encodeRecordReply(const RecordReplyMessage& message)

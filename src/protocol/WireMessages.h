@@ -81,6 +81,11 @@ struct ErrorMessage
 
 Payload encodeHelloAck(const HelloAckMessage& message);
 Payload encodeRecord(const RecordMessage& message);
+// The whole Record frame (request id 0, see setRequestId) straight from the caller's record,
+// so that sending copies the record once.
+std::vector<std::uint8_t> encodeRecordFrame(std::uint8_t action, std::uint8_t dataKind,
+                                            std::uint16_t modelCode,
+                                            std::span<const std::uint8_t, kPluRecordSize> record);
 Payload encodeRecordReply(const RecordReplyMessage& message);
 Payload encodeInfoRequest(const InfoRequestMessage& message);
 Payload encodeInfoReply(const InfoReplyMessage& message);

@@ -45,6 +45,20 @@ TEST(WireFrame, DecodesFramesSplitAtEveryByteAndBackToBack)
     EXPECT_EQ(decoder.buffered(), 0u);
 }
 
+TEST(WireFrame, DirectRecordFrameMatchesTheGeneralEncoding)
+{
+    RecordMessage m;
+    m.action = kActionDelete;
+    m.dataKind = kDataKindPlu;
+    m.modelCode = 7110;
+    for (std::size_t i = 0; i < m.record.size(); ++i)
+        m.record[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    auto frame = encodeRecordFrame(m.action, m.dataKind, m.modelCode, m.record);
+    setRequestId(frame, 0x01020304);
+    EXPECT_EQ(frame, encodeFrame(static_cast<std::uint8_t>(MessageType::Record), 0x01020304,
+                                 encodeRecord(m)));
+}
+
 TEST(WireFrame, RefusesBadMagicVersionAndOversizedLength)
 {
     const std::vector<std::vector<std::uint8_t>> bad = {
