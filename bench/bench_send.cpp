@@ -1,0 +1,410 @@
+// bench_send: records per second from the scale link library to simulated scales over
+// loopback, one scale alone and eight in parallel, side by side with a minimal blocking TCP
+// ping-pong of the same frame sizes. Every scale sends one record, waits for its reply in the
+// reply callback and sends the next, as an update run does.
+#include "protocol/TcpScaleLibrary.h"
+#include "protocol/WireFrame.h"
+#include "protocol/WireMessages.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace ostrel;
+using Clock = std::chrono::steady_clock;
+using Record = std::array<std::uint8_t, kPluRecordSize>;
+
+int kRecordsPerScale = 20000; // the first argument may change it, for profiling runs
+constexpr int kWarmUp = 500;
+constexpr int kMaxScales = 8;
+constexpr int kRounds = 3;
+
+// What the wire carries per record: a Record frame out, an accepted RecordReply back.
+constexpr std::size_t kRequestBytes = kWireHeaderSize + 4 + kPluRecordSize;
+constexpr std::size_t kReplyBytes = kWireHeaderSize + 2;
+
+Record makeRecord(int plu)
+{
+    Record record{};
+    const auto put = [&record](std::size_t offset, std::uint32_t value, std::size_t width) {
+        for (std::size_t i = 0; i < width; ++i)
+            record[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    put(0, 1, 2);
+    put(2, static_cast<std::uint32_t>(plu), 4);
+    record[6] = 1;
+    const std::string name = "Item " + std::to_string(plu);
+    std::copy(name.begin(), name.end(), record.begin() + 7);
+    put(435, static_cast<std::uint32_t>(plu), 4);
+    put(443, static_cast<std::uint32_t>(100 + plu % 1000), 4);
+    // Filled like a real record, so nothing on the way can skip over zero pages.
+    for (std::size_t i = 693; i < kPluRecordSize; ++i)
+        record[i] = static_cast<std::uint8_t>('a' + (i + static_cast<std::size_t>(plu)) % 26);
+    return record;
+}
+
+// ---- The raw baseline: two threads, blocking sockets, one frame each way at a time.
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd& operator=(Fd&&) = delete;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+void noDelay(int fd)
+{
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool readAll(int fd, std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::recv(fd, data, size, 0);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+sockaddr_in loopback(const char* ip, std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    ::inet_pton(AF_INET, ip, &address.sin_addr);
+    return address;
+}
+
+double rawPingPong(const std::vector<Record>& records)
+{
+    const char* ip = "127.0.0.40";
+    Fd listener(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address = loopback(ip, 0);
+    socklen_t length = sizeof address;
+    if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener.get(), 1) != 0 ||
+        ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("raw ping-pong: cannot listen on 127.0.0.40");
+
+    const int total = kWarmUp + kRecordsPerScale;
+    std::thread server([&listener, total] {
+        Fd peer(::accept(listener.get(), nullptr, nullptr));
+        noDelay(peer.get());
+        std::vector<std::uint8_t> request(kRequestBytes);
+        // An accepted RecordReply: header and payload built once, as a minimal peer would.
+        const Payload reply = encodeFrame(static_cast<std::uint8_t>(MessageType::RecordReply), 1,
+                                          encodeRecordReply({true, {}}));
+        for (int i = 0; i < total; ++i) {
+            if (!readAll(peer.get(), request.data(), request.size()) ||
+                !writeAll(peer.get(), reply.data(), reply.size()))
+                return;
+        }
+    });
+
+    Fd client(::socket(AF_INET, SOCK_STREAM, 0));
+    noDelay(client.get());
+    if (::connect(client.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        server.join();
+        throw std::runtime_error("raw ping-pong: cannot connect");
+    }
+    std::vector<std::uint8_t> request(kRequestBytes);
+    std::array<std::uint8_t, kReplyBytes> reply{};
+    Clock::time_point start;
+    for (int i = 0; i < total; ++i) {
+        if (i == kWarmUp)
+            start = Clock::now();
+        // The client copies the record into its frame each time, as the library must.
+        const Record& record = records[static_cast<std::size_t>(i) % records.size()];
+        std::memcpy(request.data() + kWireHeaderSize + 4, record.data(), record.size());
+        if (!writeAll(client.get(), request.data(), request.size()) ||
+            !readAll(client.get(), reply.data(), reply.size())) {
+            server.join();
+            throw std::runtime_error("raw ping-pong: connection lost");
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    server.join();
+    return kRecordsPerScale / seconds;
+}
+
+// ---- The simulated scales, as a child process stopped when this goes out of scope.
+
+class Simulator
+{
+public:
+    Simulator(const std::vector<std::string>& ips, std::vector<std::uint16_t>& ports)
+    {
+        int out[2];
+        if (::pipe(out) != 0)
+            throw std::runtime_error("pipe");
+        std::vector<std::string> args{OSTREL_SCALE_SIM_PATH, "--no-scan"};
+        for (const std::string& ip : ips) {
+            args.push_back("--scale");
+            args.push_back(ip + ":0:QV7100");
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::close(out[0]);
+            std::vector<char*> raw;
+            for (auto& a : args)
+                raw.push_back(a.data());
+            raw.push_back(nullptr);
+            ::execv(raw[0], raw.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        std::string line;
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word != "ready") {
+            stop();
+            throw std::runtime_error("the simulator did not start");
+        }
+        ports.clear();
+        while (words >> word)
+            ports.push_back(
+                static_cast<std::uint16_t>(std::stoi(word.substr(word.rfind(':') + 1))));
+    }
+    ~Simulator() { stop(); }
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+private:
+    void stop()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+    pid_t m_pid = -1;
+};
+
+// ---- The library's ping-pong: the reply callback sends the scale's next record.
+
+struct SendState
+{
+    TcpScaleLibrary* library = nullptr;
+    const std::vector<Record>* records = nullptr;
+    std::vector<std::string> ips;
+    std::array<int, kMaxScales> sent{};
+    int target = 0;
+    std::atomic<int> finished{0};
+    std::atomic<int> refused{0};
+    std::atomic<int> events{0};
+    std::mutex mutex;
+    std::condition_variable done;
+};
+SendState* g_state = nullptr;
+
+int sendRecord(int scale)
+{
+    const int n = g_state->sent[static_cast<std::size_t>(scale)];
+    // Each scale gets its own PLU numbers, so every record is a new row in its store.
+    const auto& record =
+        (*g_state->records)[static_cast<std::size_t>(n) % g_state->records->size()];
+    SendBlock block;
+    block.connectionId = static_cast<std::uint16_t>(scale);
+    block.ipText = g_state->ips[static_cast<std::size_t>(scale)].c_str();
+    block.modelCode = 7100;
+    block.actionCode = kActionRecord;
+    block.dataSize = kPluRecordSize;
+    block.data = const_cast<std::uint8_t*>(record.data());
+    return g_state->library->SendDataEx(block);
+}
+
+void scaleFinished()
+{
+    if (++g_state->finished == static_cast<int>(g_state->ips.size())) {
+        const std::lock_guard lock(g_state->mutex);
+        g_state->done.notify_all();
+    }
+}
+
+int onReply(SendBlock block)
+{
+    std::uint32_t accepted = 0;
+    std::memcpy(&accepted, static_cast<const std::uint8_t*>(block.data) + kReplyAcceptedOffset,
+                sizeof accepted);
+    if (accepted == 0)
+        ++g_state->refused;
+    const int scale = block.connectionId;
+    if (++g_state->sent[static_cast<std::size_t>(scale)] < g_state->target) {
+        if (sendRecord(scale) != 1)
+            scaleFinished();
+    } else {
+        scaleFinished();
+    }
+    return 1;
+}
+
+int onEvent(SendBlock)
+{
+    ++g_state->events;
+    scaleFinished();
+    return 0;
+}
+
+// Sends count records to each scale; returns the seconds it took.
+double sendRound(SendState& state, int count)
+{
+    state.target = count;
+    state.sent.fill(0);
+    state.finished = 0;
+    const auto start = Clock::now();
+    for (int i = 0; i < static_cast<int>(state.ips.size()); ++i) {
+        if (sendRecord(i) != 1)
+            throw std::runtime_error("SendDataEx refused the first record");
+    }
+    std::unique_lock lock(state.mutex);
+    state.done.wait(lock,
+                    [&] { return state.finished.load() == static_cast<int>(state.ips.size()); });
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double libraryRate(const std::vector<std::string>& ips, const std::vector<std::uint16_t>& ports,
+                   const std::vector<Record>& records)
+{
+    TcpScaleLibrary library;
+    SendState state;
+    state.library = &library;
+    state.records = &records;
+    state.ips = ips;
+    g_state = &state;
+    library.SetCommLibrary(1, "VEKTCPIP.DLL", 1);
+    library.AddInterpreter(kScaleKind, 7100, "QVInterpreter.DLL");
+    for (std::size_t i = 0; i < ips.size(); ++i) {
+        ConnectionBlock block;
+        block.connectionId = static_cast<std::uint16_t>(i);
+        block.ipText = ips[i].c_str();
+        block.port = ports[i];
+        block.modelCode = 7100;
+        block.onReply = &onReply;
+        block.onEvent = &onEvent;
+        if (library.AddConnectionEx(block) != 1 || library.Connect(ips[i].c_str(), -1) != 1)
+            throw std::runtime_error("cannot connect to the simulated scale " + ips[i]);
+    }
+    sendRound(state, kWarmUp);
+    const double seconds = sendRound(state, kRecordsPerScale);
+    for (const std::string& ip : ips)
+        library.Disconnect(ip.c_str(), -1);
+    g_state = nullptr;
+    if (state.events > 0 || state.refused > 0)
+        throw std::runtime_error("the scales refused " + std::to_string(state.refused.load()) +
+                                 " records and dropped " + std::to_string(state.events.load()) +
+                                 " connections");
+    return static_cast<double>(ips.size()) * kRecordsPerScale / seconds;
+}
+
+double simulatedRate(int scales, const std::vector<Record>& records)
+{
+    std::vector<std::string> ips;
+    for (int i = 0; i < scales; ++i)
+        ips.push_back("127.0.0." + std::to_string(41 + i));
+    std::vector<std::uint16_t> ports;
+    Simulator sim(ips, ports);
+    if (ports.size() != ips.size())
+        throw std::runtime_error("the simulator reported the wrong number of scales");
+    return libraryRate(ips, ports, records);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc > 1)
+            kRecordsPerScale = std::max(1, std::atoi(argv[1]));
+        std::vector<Record> records;
+        for (int i = 0; i < kWarmUp + kRecordsPerScale; ++i)
+            records.push_back(makeRecord(100000 + i));
+        std::printf("%d records per scale after %d to warm up; frames of %zu and %zu bytes\n",
+                    kRecordsPerScale, kWarmUp, kRequestBytes, kReplyBytes);
+        // Rounds interleave the three measurements so that a busy spell on the shared machine
+        // touches all of them; each figure is the median of its rounds.
+        std::vector<double> raws, ones, eights;
+        for (int round = 1; round <= kRounds; ++round) {
+            raws.push_back(rawPingPong(records));
+            ones.push_back(simulatedRate(1, records));
+            eights.push_back(simulatedRate(kMaxScales, records));
+            std::printf("round %d: raw %.0f, one %.0f, eight %.0f rec/s\n", round, raws.back(),
+                        ones.back(), eights.back());
+            std::fflush(stdout);
+        }
+        const double raw = median(raws);
+        const double one = median(ones);
+        const double eight = median(eights);
+        std::printf("ratio eight/one: %.2f\n", eight / one);
+        std::printf("raw ping-pong rec/s: %.0f\n", raw);
+        std::printf("one scale rec/s: %.0f\n", one);
+        std::printf("eight scales rec/s: %.0f\n", eight);
+        std::printf("ratio one/raw: %.2f\n", one / raw);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_send: %s\n", error.what());
+        return 1;
+    }
+}
