@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -176,6 +177,19 @@ double rawPingPong(const std::vector<Record>& records)
     return kRecordsPerScale / seconds;
 }
 
+double cpuSeconds(const rusage& usage)
+{
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return cpuSeconds(usage);
+}
+
 // ---- The simulated scales, as a child process stopped when this goes out of scope.
 
 class Simulator
@@ -221,6 +235,12 @@ public:
                 static_cast<std::uint16_t>(std::stoi(word.substr(word.rfind(':') + 1))));
     }
     ~Simulator() { stop(); }
+    // Stops the simulator; the CPU seconds (user and system) it used.
+    double stopAndMeasure()
+    {
+        stop();
+        return m_cpuSeconds;
+    }
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
@@ -230,11 +250,21 @@ private:
         if (m_pid <= 0)
             return;
         ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
+        rusage usage{};
+        ::wait4(m_pid, nullptr, 0, &usage);
+        m_cpuSeconds = cpuSeconds(usage);
+        m_userSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6;
         m_pid = -1;
     }
 
     pid_t m_pid = -1;
+    double m_cpuSeconds = 0;
+
+public:
+    double userSeconds() const { return m_userSeconds; }
+
+private:
+    double m_userSeconds = 0;
 };
 
 // ---- The library's ping-pong: the reply callback sends the scale's next record.
@@ -319,8 +349,9 @@ double sendRound(SendState& state, int count)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Also gives the CPU seconds this process used while it sent the measured records.
 double libraryRate(const std::vector<std::string>& ips, const std::vector<std::uint16_t>& ports,
-                   const std::vector<Record>& records)
+                   const std::vector<Record>& records, double* libraryCpu)
 {
     TcpScaleLibrary library;
     SendState state;
@@ -342,7 +373,9 @@ double libraryRate(const std::vector<std::string>& ips, const std::vector<std::u
             throw std::runtime_error("cannot connect to the simulated scale " + ips[i]);
     }
     sendRound(state, kWarmUp);
+    const double cpuBefore = processCpuSeconds();
     const double seconds = sendRound(state, kRecordsPerScale);
+    *libraryCpu = processCpuSeconds() - cpuBefore;
     for (const std::string& ip : ips)
         library.Disconnect(ip.c_str(), -1);
     g_state = nullptr;
@@ -353,7 +386,15 @@ double libraryRate(const std::vector<std::string>& ips, const std::vector<std::u
     return static_cast<double>(ips.size()) * kRecordsPerScale / seconds;
 }
 
-double simulatedRate(int scales, const std::vector<Record>& records)
+struct Measured
+{
+    double rate = 0;
+    double libraryCpuUs = 0;    // per record, this process while measuring
+    double simulatorCpuUs = 0;  // per record, the simulator from start to end (warm-up included)
+    double simulatorUserUs = 0; // the part of it outside the kernel
+};
+
+Measured simulatedRate(int scales, const std::vector<Record>& records)
 {
     std::vector<std::string> ips;
     for (int i = 0; i < scales; ++i)
@@ -362,7 +403,14 @@ double simulatedRate(int scales, const std::vector<Record>& records)
     Simulator sim(ips, ports);
     if (ports.size() != ips.size())
         throw std::runtime_error("the simulator reported the wrong number of scales");
-    return libraryRate(ips, ports, records);
+    Measured m;
+    double libraryCpu = 0;
+    m.rate = libraryRate(ips, ports, records, &libraryCpu);
+    const double count = static_cast<double>(scales) * kRecordsPerScale;
+    m.libraryCpuUs = libraryCpu / count * 1e6;
+    m.simulatorCpuUs = sim.stopAndMeasure() / count * 1e6;
+    m.simulatorUserUs = sim.userSeconds() / count * 1e6;
+    return m;
 }
 
 double median(std::vector<double> values)
@@ -388,10 +436,17 @@ int main(int argc, char** argv)
         std::vector<double> raws, ones, eights;
         for (int round = 1; round <= kRounds; ++round) {
             raws.push_back(rawPingPong(records));
-            ones.push_back(simulatedRate(1, records));
-            eights.push_back(simulatedRate(kMaxScales, records));
-            std::printf("round %d: raw %.0f, one %.0f, eight %.0f rec/s\n", round, raws.back(),
-                        ones.back(), eights.back());
+            const Measured one = simulatedRate(1, records);
+            const Measured eight = simulatedRate(kMaxScales, records);
+            ones.push_back(one.rate);
+            eights.push_back(eight.rate);
+            std::printf(
+                "round %d: raw %.0f, one %.0f, eight %.0f rec/s; CPU per record (us) "
+                "one: library %.1f, simulator %.1f (user %.1f); eight: library %.1f, simulator "
+                "%.1f (user %.1f)\n",
+                round, raws.back(), one.rate, eight.rate, one.libraryCpuUs, one.simulatorCpuUs,
+                one.simulatorUserUs, eight.libraryCpuUs, eight.simulatorCpuUs,
+                eight.simulatorUserUs);
             std::fflush(stdout);
         }
         const double raw = median(raws);
