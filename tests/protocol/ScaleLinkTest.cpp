@@ -123,6 +123,40 @@ TEST_F(ScaleLink, RecordsArriveByteIdenticalInTheStoreAndDeletesRemoveThem)
     std::filesystem::remove(db.string() + "-shm");
 }
 
+TEST_F(ScaleLink, AFileStoreHoldsEveryRecordBeforeItsReply)
+{
+    // Readers of the file (tests, scripts) look while the scale runs: an accepted record must
+    // be committed by the time the sender hears of it.
+    const auto db = std::filesystem::temp_directory_path() /
+                    ("ostrel-sim-acked-" + std::to_string(::getpid()) + ".db");
+    std::filesystem::remove(db);
+    {
+        InProcessSim sim({"--no-scan", "--db", db.string(), "--scale", "127.0.0.2:0"});
+        TcpScaleLibrary library(fastOptions());
+        registerInterpreters(library);
+        open(library, "127.0.0.2", sim.scalePort(0));
+        std::atomic<int> replies{0};
+        std::atomic<int> behind{0};
+        Recorder::instance().setReplyHook([&](const Callback&) {
+            int count = 0;
+            readPluTable(db.string(), "received", count);
+            if (count < ++replies)
+                ++behind;
+        });
+        constexpr int kRecords = 40;
+        for (int i = 0; i < kRecords; ++i) {
+            Record r = makeRecord(1, 500 + i, 0, i, "R");
+            ASSERT_EQ(library.SendDataEx(recordBlock("127.0.0.2", r)), 1);
+            ASSERT_TRUE(Recorder::instance().waitFor(static_cast<std::size_t>(i) + 1));
+        }
+        EXPECT_EQ(behind.load(), 0);
+        library.Disconnect("127.0.0.2", -1);
+    }
+    std::filesystem::remove(db);
+    std::filesystem::remove(db.string() + "-wal");
+    std::filesystem::remove(db.string() + "-shm");
+}
+
 TEST_F(ScaleLink, RefusalsReachTheReplyCallbackWithTheirText)
 {
     InProcessSim sim({"--no-scan", "--scale", "127.0.0.2:0", "--refuse-first", "1:E88", "--scale",
