@@ -234,6 +234,8 @@ Options:
                     as sent), record (the raw 5308-byte record).
                     Table received: every accepted record in order of arrival, with
                     the same columns but record, and an id.
+                    A file holds each accepted record before its reply is sent, so
+                    other programs may read it while the scales run.
   --scan-port PORT  UDP port for the scale scan (default 65535, 0 picks a free one).
                     A request 53 02 02 gets one 38-byte reply per scale, sent to the
                     sender's address and port.
