@@ -27,8 +27,7 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
     const auto acquired = m_instance.acquire([this](const InstanceMessage& message) {
         // Acknowledged at once; the trigger runs from the event loop, so a message box it
         // shows does not keep the sender waiting.
-        QMetaObject::invokeMethod(
-            &m_messageContext, [this, message] { onMessage(message); }, Qt::QueuedConnection);
+        m_messageCalls.post([this, message] { onMessage(message); });
     });
     if (acquired == InstanceServer::Result::AlreadyRunning) {
         if (!sendToRunningInstance(m_instancePaths,

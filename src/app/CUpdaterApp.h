@@ -2,6 +2,7 @@
 // with its tray icon, the update timer, and the messages of later starts and other programs.
 #pragma once
 
+#include "app/EventLoopCalls.h"
 #include "app/HeadlessServices.h"
 #include "app/SingleInstance.h"
 #include "settings/SettingsPaths.h"
@@ -56,7 +57,7 @@ private:
     SettingsPaths m_paths;
     Services m_services;
     InstanceServer m_instance;
-    QObject m_messageContext; // queued messages die with the application object
+    EventLoopCalls m_messageCalls; // queued messages die with the application object
     QtUpdateTimer m_timer;
     std::unique_ptr<CMainDlg> m_mainDlg;
     QString m_error;

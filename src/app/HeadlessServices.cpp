@@ -24,7 +24,7 @@ template <typename F> void QtUpdateTimer::onTimerThread(F&& action)
         action();
     } else {
         // A run can end on the scale library's thread; the timer belongs to the event loop.
-        QMetaObject::invokeMethod(&m_timer, std::forward<F>(action), Qt::QueuedConnection);
+        m_calls.post(std::forward<F>(action));
     }
 }
 

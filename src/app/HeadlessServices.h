@@ -2,6 +2,7 @@
 // progress on stderr when it is a terminal.
 #pragma once
 
+#include "app/EventLoopCalls.h"
 #include "engine/RunServices.h"
 
 #include <QTimer>
@@ -34,6 +35,7 @@ private:
     template <typename F> void onTimerThread(F&& action);
 
     QTimer m_timer;
+    EventLoopCalls m_calls; // made with the timer, so it runs on the timer's thread
     std::function<void()> m_onTick;
     std::uint32_t m_period = 0;    // owned by the timer's thread
     std::uint64_t m_remaining = 0; // of a period longer than one QTimer interval

@@ -1,6 +1,7 @@
 #include "app/OstrelProgram.h"
 
 #include "app/CUpdaterApp.h"
+#include "app/EventLoopCalls.h"
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
@@ -204,17 +205,16 @@ int runOnce(int& argc, char** argv)
     }
 
     SignalQuitter quitter;
-    HeadlessProgram once(paths);
+    // Outlive the program: its library thread may hand over a summary until it stops.
     std::optional<RunSummary> finished;
-    once.controller().setRunFinishedHandler([&app, &finished](const RunSummary& summary) {
+    EventLoopCalls toEventLoop;
+    HeadlessProgram once(paths);
+    once.controller().setRunFinishedHandler([&](const RunSummary& summary) {
         // May come from the scale library's thread: hand it to the event loop.
-        QMetaObject::invokeMethod(
-            &app,
-            [&app, &finished, summary] {
-                finished = summary;
-                app.quit();
-            },
-            Qt::QueuedConnection);
+        toEventLoop.post([&app, &finished, summary] {
+            finished = summary;
+            app.quit();
+        });
     });
     program = &once;
     once.controller().startUp();

@@ -10,26 +10,21 @@ void ProgressWindow::StartProgress(int maximum, int minimum, int step)
 {
     // Always queued, also from this thread: the steps of the library's thread must not
     // overtake a start or a completion made here.
-    QMetaObject::invokeMethod(
-        this,
-        [this, maximum, minimum, step] {
-            CProgressDlg& dialog = window();
-            dialog.StartProgress(maximum, minimum, step);
-            dialog.show();
-        },
-        Qt::QueuedConnection);
+    m_calls.post([this, maximum, minimum, step] {
+        CProgressDlg& dialog = window();
+        dialog.StartProgress(maximum, minimum, step);
+        dialog.show();
+    });
 }
 
 void ProgressWindow::StepProgress()
 {
-    QMetaObject::invokeMethod(
-        this, [this] { window().StepProgress(); }, Qt::QueuedConnection);
+    m_calls.post([this] { window().StepProgress(); });
 }
 
 void ProgressWindow::CompleteProgress()
 {
-    QMetaObject::invokeMethod(
-        this, [this] { window().CompleteProgress(); }, Qt::QueuedConnection);
+    m_calls.post([this] { window().CompleteProgress(); });
 }
 
 CProgressDlg& ProgressWindow::window()

@@ -3,6 +3,7 @@
 // user-interface thread. The window is made again when a close request destroyed it.
 #pragma once
 
+#include "app/EventLoopCalls.h"
 #include "engine/RunServices.h"
 #include "ui/CProgressDlg.h"
 
@@ -33,6 +34,7 @@ public:
 
 private:
     std::unique_ptr<CProgressDlg> m_window;
+    EventLoopCalls m_calls; // first to go: a queued step must not outlive the window
 };
 
 } // namespace ostrel

@@ -71,9 +71,7 @@ MessageAnswer QtMessageSink::ShowMessage(const std::string& text, const std::str
         return showHere(text, caption, icon, buttons);
     }
     MessageAnswer answer = defaultAnswer(buttons);
-    QMetaObject::invokeMethod(
-        this, [&] { answer = showHere(text, caption, icon, buttons); },
-        Qt::BlockingQueuedConnection);
+    m_calls.postAndWait([&] { answer = showHere(text, caption, icon, buttons); });
     return answer;
 }
 

@@ -2,6 +2,7 @@
 // each message asks for, shown on the user-interface thread whichever thread asks.
 #pragma once
 
+#include "app/EventLoopCalls.h"
 #include "platform/MessageBox.h"
 
 #include <QObject>
@@ -28,6 +29,8 @@ public:
 private:
     MessageAnswer showHere(const std::string& text, const std::string& caption, MessageIcon icon,
                            MessageButtons buttons);
+
+    EventLoopCalls m_calls;
 };
 
 } // namespace ostrel
