@@ -20,11 +20,13 @@ EventLoopCalls::EventLoopCalls(QObject* parent) : QObject(parent) {}
 
 EventLoopCalls::~EventLoopCalls()
 {
-    // A wake-up still queued is removed with this object; a waiting caller must not hang.
-    const std::lock_guard lock(m_mutex);
+    // A wake-up still queued is removed with this object; a waiting caller must not hang,
+    // and must be gone from the mutex and the condition before they go.
+    std::unique_lock lock(m_mutex);
     m_pending.clear();
     m_finished = m_posted;
     m_ran.notify_all();
+    m_ran.wait(lock, [this] { return m_waiters == 0; });
 }
 
 std::uint64_t EventLoopCalls::enqueueLocked(std::function<void()> call)
@@ -53,16 +55,22 @@ void EventLoopCalls::postAndWait(std::function<void()> call)
     }
     std::unique_lock lock(m_mutex);
     const std::uint64_t ticket = enqueueLocked(std::move(call));
+    ++m_waiters;
     m_ran.wait(lock, [this, ticket] { return m_finished >= ticket; });
+    if (--m_waiters == 0) {
+        m_ran.notify_all(); // the destructor may wait for the last caller to leave
+    }
 }
 
-bool EventLoopCalls::event(QEvent* event)
+std::size_t EventLoopCalls::pendingCalls() const
 {
-    if (event->type() != wakeEventType()) {
-        return QObject::event(event);
-    }
+    const std::lock_guard lock(m_mutex);
+    return m_pending.size();
+}
+
+void EventLoopCalls::customEvent(QEvent*)
+{
     runPending();
-    return true;
 }
 
 void EventLoopCalls::runPending()

@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -32,18 +33,24 @@ public:
     // loop's thread may wait for.
     void postAndWait(std::function<void()> call);
 
+    // Calls queued and not yet run.
+    std::size_t pendingCalls() const;
+
 protected:
-    bool event(QEvent* event) override;
+    // Every custom event this object gets is a wake-up. It does not look at the event
+    // before taking the mutex: that is what orders the event's creation before its use.
+    void customEvent(QEvent* event) override;
 
 private:
     std::uint64_t enqueueLocked(std::function<void()> call);
     void runPending();
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_ran;
     std::deque<std::function<void()>> m_pending;
     std::uint64_t m_posted = 0;   // calls queued so far
     std::uint64_t m_finished = 0; // of those, run (or dropped at destruction)
+    int m_waiters = 0;            // callers inside postAndWait()
     bool m_wakePosted = false;
 };
 
