@@ -222,9 +222,8 @@ public:
 private:
     static std::string slot(std::size_t i)
     {
-        char text[24];
-        std::snprintf(text, sizeof text, "%03zu", i);
-        return text;
+        const std::string digits = std::to_string(i);
+        return std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
     }
     int m_filesWritten = 0;
 };

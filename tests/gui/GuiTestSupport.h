@@ -4,11 +4,7 @@
 #pragma once
 
 #include "../engine/FakeScaleLibrary.h"
-// Its slot-name buffer draws a truncation warning from g++ -O2 once inlined here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-truncation"
 #include "../engine/RunTestSupport.h"
-#pragma GCC diagnostic pop
 
 #include "platform/MessageBox.h"
 #include "ui/CMainDlg.h"
