@@ -8,6 +8,8 @@
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ConfigTemplate.h"
 
+#include "SimulatorProcess.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -40,62 +42,21 @@ struct Scale
     std::uint16_t port = 0;
 };
 
-// The simulator as a child process, stopped when this goes out of scope.
-class Simulator
+std::vector<std::string> ipsOf(const std::vector<Scale>& scales)
 {
-public:
-    explicit Simulator(std::vector<Scale>& scales)
-    {
-        int out[2];
-        if (::pipe(out) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        std::vector<std::string> args{OSTREL_SCALE_SIM_PATH, "--no-scan"};
-        for (const Scale& scale : scales) {
-            args.push_back("--scale");
-            args.push_back(scale.ip + ":0:QV7100");
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            std::vector<char*> raw;
-            for (auto& a : args) {
-                raw.push_back(a.data());
-            }
-            raw.push_back(nullptr);
-            ::execv(raw[0], raw.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        std::string line;
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') {
-            line += c;
-        }
-        ::close(out[0]);
-        std::istringstream words(line);
-        std::string word;
-        words >> word;
-        if (word != "ready") {
-            throw std::runtime_error("the simulator did not start");
-        }
-        for (Scale& scale : scales) {
-            words >> word;
-            scale.port = static_cast<std::uint16_t>(std::stoi(word.substr(word.rfind(':') + 1)));
-        }
+    std::vector<std::string> ips;
+    for (const Scale& scale : scales) {
+        ips.push_back(scale.ip);
     }
-    ~Simulator()
-    {
-        ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
+    return ips;
+}
 
-private:
-    pid_t m_pid = -1;
-};
+void takePorts(std::vector<Scale>& scales, const bench::SimulatorProcess& sim)
+{
+    for (std::size_t i = 0; i < scales.size(); ++i) {
+        scales[i].port = sim.ports()[i];
+    }
+}
 
 // The raw ping-pong: the library's callbacks send the next record straight away.
 struct PingPong
@@ -275,11 +236,13 @@ int main()
         double raw = 0;
         double run = 0;
         {
-            Simulator sim(scales);
+            bench::SimulatorProcess sim(ipsOf(scales));
+            takePorts(scales, sim);
             raw = rawPingPong(scales);
         }
         {
-            Simulator sim(scales);
+            bench::SimulatorProcess sim(ipsOf(scales));
+            takePorts(scales, sim);
             run = wholeRun(scales, pattern);
         }
         std::filesystem::remove_all(pattern);

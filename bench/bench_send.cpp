@@ -6,6 +6,8 @@
 #include "protocol/WireFrame.h"
 #include "protocol/WireMessages.h"
 
+#include "SimulatorProcess.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -177,95 +179,13 @@ double rawPingPong(const std::vector<Record>& records)
     return kRecordsPerScale / seconds;
 }
 
-double cpuSeconds(const rusage& usage)
-{
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 double processCpuSeconds()
 {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return cpuSeconds(usage);
+    return bench::SimulatorProcess::seconds(usage.ru_utime) +
+           bench::SimulatorProcess::seconds(usage.ru_stime);
 }
-
-// ---- The simulated scales, as a child process stopped when this goes out of scope.
-
-class Simulator
-{
-public:
-    Simulator(const std::vector<std::string>& ips, std::vector<std::uint16_t>& ports)
-    {
-        int out[2];
-        if (::pipe(out) != 0)
-            throw std::runtime_error("pipe");
-        std::vector<std::string> args{OSTREL_SCALE_SIM_PATH, "--no-scan"};
-        for (const std::string& ip : ips) {
-            args.push_back("--scale");
-            args.push_back(ip + ":0:QV7100");
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            std::vector<char*> raw;
-            for (auto& a : args)
-                raw.push_back(a.data());
-            raw.push_back(nullptr);
-            ::execv(raw[0], raw.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        std::string line;
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        ::close(out[0]);
-        std::istringstream words(line);
-        std::string word;
-        words >> word;
-        if (word != "ready") {
-            stop();
-            throw std::runtime_error("the simulator did not start");
-        }
-        ports.clear();
-        while (words >> word)
-            ports.push_back(
-                static_cast<std::uint16_t>(std::stoi(word.substr(word.rfind(':') + 1))));
-    }
-    ~Simulator() { stop(); }
-    // Stops the simulator; the CPU seconds (user and system) it used.
-    double stopAndMeasure()
-    {
-        stop();
-        return m_cpuSeconds;
-    }
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
-
-private:
-    void stop()
-    {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        rusage usage{};
-        ::wait4(m_pid, nullptr, 0, &usage);
-        m_cpuSeconds = cpuSeconds(usage);
-        m_userSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6;
-        m_pid = -1;
-    }
-
-    pid_t m_pid = -1;
-    double m_cpuSeconds = 0;
-
-public:
-    double userSeconds() const { return m_userSeconds; }
-
-private:
-    double m_userSeconds = 0;
-};
 
 // ---- The library's ping-pong: the reply callback sends the scale's next record.
 
@@ -399,16 +319,15 @@ Measured simulatedRate(int scales, const std::vector<Record>& records)
     std::vector<std::string> ips;
     for (int i = 0; i < scales; ++i)
         ips.push_back("127.0.0." + std::to_string(41 + i));
-    std::vector<std::uint16_t> ports;
-    Simulator sim(ips, ports);
-    if (ports.size() != ips.size())
-        throw std::runtime_error("the simulator reported the wrong number of scales");
+    bench::SimulatorProcess sim(ips);
+    const std::vector<std::uint16_t>& ports = sim.ports();
     Measured m;
     double libraryCpu = 0;
     m.rate = libraryRate(ips, ports, records, &libraryCpu);
     const double count = static_cast<double>(scales) * kRecordsPerScale;
     m.libraryCpuUs = libraryCpu / count * 1e6;
-    m.simulatorCpuUs = sim.stopAndMeasure() / count * 1e6;
+    sim.stop();
+    m.simulatorCpuUs = sim.cpuSeconds() / count * 1e6;
     m.simulatorUserUs = sim.userSeconds() / count * 1e6;
     return m;
 }
