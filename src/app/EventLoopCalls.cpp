@@ -20,25 +20,21 @@ EventLoopCalls::EventLoopCalls(QObject* parent) : QObject(parent) {}
 
 EventLoopCalls::~EventLoopCalls()
 {
-    // A wake-up still queued is removed with this object; a waiting caller must not hang,
+    // Wake-ups still queued are removed with this object; a waiting caller must not hang,
     // and must be gone from the mutex and the condition before they go.
     std::unique_lock lock(m_mutex);
     m_pending.clear();
-    m_finished = m_posted;
+    m_closing = true;
     m_ran.notify_all();
     m_ran.wait(lock, [this] { return m_waiters == 0; });
 }
 
-std::uint64_t EventLoopCalls::enqueueLocked(std::function<void()> call)
+void EventLoopCalls::enqueueLocked(std::function<void()> call)
 {
     m_pending.push_back(std::move(call));
-    if (!m_wakePosted) {
-        m_wakePosted = true;
-        // The event queue owns the event. Posting under the mutex orders its creation
-        // before the receiving thread takes the mutex in runPending().
-        QCoreApplication::postEvent(this, new QEvent(wakeEventType()));
-    }
-    return ++m_posted;
+    // The event queue owns the event. Posting under the mutex orders its creation before
+    // the receiving thread takes the mutex in customEvent().
+    QCoreApplication::postEvent(this, new QEvent(wakeEventType()));
 }
 
 void EventLoopCalls::post(std::function<void()> call)
@@ -54,9 +50,15 @@ void EventLoopCalls::postAndWait(std::function<void()> call)
         return;
     }
     std::unique_lock lock(m_mutex);
-    const std::uint64_t ticket = enqueueLocked(std::move(call));
+    bool done = false; // set by the call itself: the calls before it may still be running
+    enqueueLocked([this, &call, &done] {
+        call();
+        const std::lock_guard doneLock(m_mutex);
+        done = true;
+        m_ran.notify_all();
+    });
     ++m_waiters;
-    m_ran.wait(lock, [this, ticket] { return m_finished >= ticket; });
+    m_ran.wait(lock, [this, &done] { return done || m_closing; });
     if (--m_waiters == 0) {
         m_ran.notify_all(); // the destructor may wait for the last caller to leave
     }
@@ -70,23 +72,16 @@ std::size_t EventLoopCalls::pendingCalls() const
 
 void EventLoopCalls::customEvent(QEvent*)
 {
-    runPending();
-}
-
-void EventLoopCalls::runPending()
-{
-    std::deque<std::function<void()>> batch;
+    std::function<void()> call;
     {
         const std::lock_guard lock(m_mutex);
-        batch.swap(m_pending);
-        m_wakePosted = false;
+        if (m_pending.empty()) {
+            return;
+        }
+        call = std::move(m_pending.front());
+        m_pending.pop_front();
     }
-    for (auto& call : batch) {
-        call();
-        const std::lock_guard lock(m_mutex);
-        ++m_finished;
-        m_ran.notify_all();
-    }
+    call();
 }
 
 } // namespace ostrel

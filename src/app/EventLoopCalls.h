@@ -10,7 +10,6 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -26,7 +25,9 @@ public:
     explicit EventLoopCalls(QObject* parent = nullptr);
     ~EventLoopCalls() override;
 
-    // Queued, also from the object's own thread; calls run in the order they were posted.
+    // Queued, also from the object's own thread; calls run in the order they were posted,
+    // one per wake-up, so a nested event loop (a message box) runs the later ones as Qt's
+    // own queued calls would.
     void post(std::function<void()> call);
     // Runs the call and returns when it has run: at once on the object's own thread,
     // otherwise after the event loop ran it. The caller must hold no lock that the
@@ -42,16 +43,13 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
-    std::uint64_t enqueueLocked(std::function<void()> call);
-    void runPending();
+    void enqueueLocked(std::function<void()> call);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_ran;
     std::deque<std::function<void()>> m_pending;
-    std::uint64_t m_posted = 0;   // calls queued so far
-    std::uint64_t m_finished = 0; // of those, run (or dropped at destruction)
-    int m_waiters = 0;            // callers inside postAndWait()
-    bool m_wakePosted = false;
+    int m_waiters = 0;      // callers inside postAndWait()
+    bool m_closing = false; // set by the destructor: queued calls will not run
 };
 
 } // namespace ostrel

@@ -86,6 +86,41 @@ TEST(EventLoopCalls, PostAndWaitReturnsAfterTheCallRan)
     EXPECT_EQ(answer, 42);
 }
 
+// A call that opens a nested event loop (as a message box does) lets the later calls run
+// inside it, and each waiting caller comes back only when its own call has run.
+TEST(EventLoopCalls, NestedLoopRunsLaterCallsAndReleasesEachCallerForItsOwnCall)
+{
+    application();
+    EventLoopCalls calls;
+    std::atomic<bool> firstStarted{false};
+    std::atomic<bool> secondRan{false};
+    bool firstFinished = false;
+    bool firstFinishedWhenReleased = false;
+    std::atomic<int> returned{0};
+
+    std::thread first([&] {
+        calls.postAndWait([&] {
+            firstStarted = true;
+            pumpUntil([&] { return secondRan.load(); }); // the nested loop
+            firstFinished = true;
+        });
+        firstFinishedWhenReleased = firstFinished;
+        ++returned;
+    });
+    std::thread second([&] {
+        while (!firstStarted) {
+            std::this_thread::yield();
+        }
+        calls.postAndWait([&] { secondRan = true; });
+        ++returned;
+    });
+    pumpUntil([&] { return returned == 2; });
+    first.join();
+    second.join();
+    EXPECT_TRUE(secondRan);
+    EXPECT_TRUE(firstFinishedWhenReleased);
+}
+
 TEST(EventLoopCalls, DestructionReleasesAWaitingCaller)
 {
     application();
