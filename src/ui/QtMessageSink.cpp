@@ -4,7 +4,6 @@
 #include "ui/ProgramIcon.h"
 
 #include <QMessageBox>
-#include <QThread>
 
 namespace ostrel {
 namespace {
@@ -67,9 +66,6 @@ QtMessageSink::QtMessageSink(QObject* parent) : QObject(parent) {}
 MessageAnswer QtMessageSink::ShowMessage(const std::string& text, const std::string& caption,
                                          MessageIcon icon, MessageButtons buttons)
 {
-    if (QThread::currentThread() == thread()) {
-        return showHere(text, caption, icon, buttons);
-    }
     MessageAnswer answer = defaultAnswer(buttons);
     m_calls.postAndWait([&] { answer = showHere(text, caption, icon, buttons); });
     return answer;
