@@ -8,7 +8,7 @@
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ConfigTemplate.h"
 
-#include "SimulatorProcess.h"
+#include "SimChildProcess.h"
 
 #include <algorithm>
 #include <array>
@@ -42,19 +42,20 @@ struct Scale
     std::uint16_t port = 0;
 };
 
-std::vector<std::string> ipsOf(const std::vector<Scale>& scales)
+std::vector<std::string> simulatorArguments(const std::vector<Scale>& scales)
 {
-    std::vector<std::string> ips;
+    std::vector<std::string> args{"--no-scan"};
     for (const Scale& scale : scales) {
-        ips.push_back(scale.ip);
+        args.push_back("--scale");
+        args.push_back(scale.ip + ":0:QV7100");
     }
-    return ips;
+    return args;
 }
 
-void takePorts(std::vector<Scale>& scales, const bench::SimulatorProcess& sim)
+void takePorts(std::vector<Scale>& scales, const sim::SimChildProcess& sim)
 {
     for (std::size_t i = 0; i < scales.size(); ++i) {
-        scales[i].port = sim.ports()[i];
+        scales[i].port = sim.scalePort(i);
     }
 }
 
@@ -236,12 +237,12 @@ int main()
         double raw = 0;
         double run = 0;
         {
-            bench::SimulatorProcess sim(ipsOf(scales));
+            sim::SimChildProcess sim(simulatorArguments(scales));
             takePorts(scales, sim);
             raw = rawPingPong(scales);
         }
         {
-            bench::SimulatorProcess sim(ipsOf(scales));
+            sim::SimChildProcess sim(simulatorArguments(scales));
             takePorts(scales, sim);
             run = wholeRun(scales, pattern);
         }

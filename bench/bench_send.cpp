@@ -6,7 +6,7 @@
 #include "protocol/WireFrame.h"
 #include "protocol/WireMessages.h"
 
-#include "SimulatorProcess.h"
+#include "SimChildProcess.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -183,8 +183,7 @@ double processCpuSeconds()
 {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return bench::SimulatorProcess::seconds(usage.ru_utime) +
-           bench::SimulatorProcess::seconds(usage.ru_stime);
+    return sim::seconds(usage.ru_utime) + sim::seconds(usage.ru_stime);
 }
 
 // ---- The library's ping-pong: the reply callback sends the scale's next record.
@@ -319,14 +318,19 @@ Measured simulatedRate(int scales, const std::vector<Record>& records)
     std::vector<std::string> ips;
     for (int i = 0; i < scales; ++i)
         ips.push_back("127.0.0." + std::to_string(41 + i));
-    bench::SimulatorProcess sim(ips);
-    const std::vector<std::uint16_t>& ports = sim.ports();
+    std::vector<std::string> args{"--no-scan"};
+    for (const std::string& ip : ips) {
+        args.push_back("--scale");
+        args.push_back(ip + ":0:QV7100");
+    }
+    sim::SimChildProcess sim(args);
+    const std::vector<std::uint16_t>& ports = sim.scalePorts();
     Measured m;
     double libraryCpu = 0;
     m.rate = libraryRate(ips, ports, records, &libraryCpu);
     const double count = static_cast<double>(scales) * kRecordsPerScale;
     m.libraryCpuUs = libraryCpu / count * 1e6;
-    sim.stop();
+    sim.terminate();
     m.simulatorCpuUs = sim.cpuSeconds() / count * 1e6;
     m.simulatorUserUs = sim.userSeconds() / count * 1e6;
     return m;

@@ -5,19 +5,16 @@
 
 #include "protocol/TcpScaleLibrary.h"
 
+#include "SimChildProcess.h"
+
 #include <gtest/gtest.h>
 
-#include <poll.h>
-#include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -27,75 +24,7 @@ namespace {
 using test::RunWaiter;
 using test::ScaleConfig;
 
-// ostrel-scale-sim as a child process; ends it on destruction.
-class SimChild final
-{
-public:
-    explicit SimChild(std::vector<std::string> args)
-    {
-        int out[2];
-        if (pipe(out) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        args.insert(args.begin(), OSTREL_SCALE_SIM_PATH);
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            for (auto& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        std::string line;
-        pollfd pfd{out[0], POLLIN, 0};
-        while (line.find('\n') == std::string::npos && poll(&pfd, 1, 30000) > 0) {
-            char buffer[512];
-            const ssize_t n = read(out[0], buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            line.append(buffer, static_cast<std::size_t>(n));
-        }
-        close(out[0]);
-        std::istringstream words(line.substr(0, line.find('\n')));
-        std::string word;
-        words >> word;
-        if (word != "ready") {
-            stop();
-            throw std::runtime_error("the simulator did not get ready: " + line);
-        }
-        while (words >> word) {
-            if (!word.starts_with("scan:")) {
-                m_ports.push_back(std::stoi(word.substr(word.rfind(':') + 1)));
-            }
-        }
-    }
-    ~SimChild() { stop(); }
-    SimChild(const SimChild&) = delete;
-    SimChild& operator=(const SimChild&) = delete;
-
-    int port(std::size_t index) const { return m_ports.at(index); }
-
-    void stop()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            int status = 0;
-            waitpid(m_pid, &status, 0);
-            m_pid = -1;
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-    std::vector<int> m_ports;
-};
+using SimChild = sim::SimChildProcess;
 
 // The PLU numbers a scale accepted, in order of arrival, from the simulator's store.
 std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
@@ -190,10 +119,10 @@ TEST_F(RunSimTest, TwoFilesThreeScalesAndAnUnreachableOne)
 {
     startSim({{"127.0.0.2:0"}, {"127.0.0.3:0:QV7600"}, {"127.0.0.4:0:QV7100MN"}});
     const std::vector<ScaleConfig> scales{
-        {"127.0.0.2", sim->port(0), "QV7100", "1.0.0,1,1", "A"},
+        {"127.0.0.2", sim->scalePort(0), "QV7100", "1.0.0,1,1", "A"},
         {"127.0.0.5", test::closedPortOn("127.0.0.5"), "QV7100", "1.0.0,1,1", "gone"},
-        {"127.0.0.3", sim->port(1), "QV7600", "1.0.0,1,1", "B"},
-        {"127.0.0.4", sim->port(2), "QV7100MN", "1.0.0,1,1", "C"},
+        {"127.0.0.3", sim->scalePort(1), "QV7600", "1.0.0,1,1", "B"},
+        {"127.0.0.4", sim->scalePort(2), "QV7100MN", "1.0.0,1,1", "C"},
     };
     writeSettings(scales);
     writeData("PLU1.TXT", numberedLines(1, 3));
@@ -231,9 +160,9 @@ TEST_F(RunSimTest, RefusalsEventsAndSilenceEndEveryScale)
         {"127.0.0.7:0", "--silent-after", "1"},          // no reply: the link gives up
     });
     const std::vector<ScaleConfig> scales{
-        {"127.0.0.2", sim->port(0), "QV7100MN"}, {"127.0.0.3", sim->port(1), "QV7100"},
-        {"127.0.0.4", sim->port(2), "QV7100"},   {"127.0.0.6", sim->port(3), "QV7100"},
-        {"127.0.0.7", sim->port(4), "QV7100"},
+        {"127.0.0.2", sim->scalePort(0), "QV7100MN"}, {"127.0.0.3", sim->scalePort(1), "QV7100"},
+        {"127.0.0.4", sim->scalePort(2), "QV7100"},   {"127.0.0.6", sim->scalePort(3), "QV7100"},
+        {"127.0.0.7", sim->scalePort(4), "QV7100"},
     };
     writeSettings(scales);
     writeData("PLU1.TXT", numberedLines(1, 4));
@@ -283,7 +212,7 @@ TEST_F(RunSimTest, StressEightScalesWithRefusalsDropsAndTriggers)
     }
     startSim(simScales);
     for (std::size_t i = 0; i < scales.size(); ++i) {
-        scales[i].port = sim->port(i);
+        scales[i].port = sim->scalePort(i);
     }
     writeSettings(scales);
     writeData("PLU1.TXT", numberedLines(1, 1200));
@@ -316,7 +245,7 @@ TEST_F(RunSimTest, StressEightScalesWithRefusalsDropsAndTriggers)
 TEST_F(RunSimTest, EndingTheEngineDuringARunNeitherHangsNorCrashes)
 {
     startSim({{"127.0.0.2:0", "--delay", "20"}});
-    writeSettings({{"127.0.0.2", sim->port(0)}});
+    writeSettings({{"127.0.0.2", sim->scalePort(0)}});
     writeData("PLU1.TXT", numberedLines(1, 500));
     makeController();
     controller->startUp();

@@ -4,13 +4,7 @@
 
 #include <asio/ip/tcp.hpp>
 
-#include <csignal>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 
 namespace ostrel::test {
@@ -33,80 +27,6 @@ Record makeRecord(int department, int plu, int itemCode, int price, const std::s
         r[i] = static_cast<std::uint8_t>('a' + (i + static_cast<std::size_t>(plu)) % 26);
     r[kPluRecordSize - 1] = 0xFE;
     return r;
-}
-
-namespace {
-
-void parseReady(const std::string& line, std::vector<std::uint16_t>& scalePorts,
-                std::uint16_t& scanPort)
-{
-    std::istringstream in(line);
-    std::string word;
-    in >> word;
-    if (word != "ready")
-        throw std::runtime_error("unexpected first line: " + line);
-    while (in >> word) {
-        if (word.starts_with("scan:"))
-            scanPort = static_cast<std::uint16_t>(std::stoi(word.substr(5)));
-        else
-            scalePorts.push_back(
-                static_cast<std::uint16_t>(std::stoi(word.substr(word.rfind(':') + 1))));
-    }
-}
-
-} // namespace
-
-SimProcess::SimProcess(const std::vector<std::string>& args)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv = {OSTREL_SCALE_SIM_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    m_pid = fork();
-    if (m_pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> raw;
-        for (auto& a : argv)
-            raw.push_back(a.data());
-        raw.push_back(nullptr);
-        execv(raw[0], raw.data());
-        _exit(127);
-    }
-    close(out[1]);
-    std::string line;
-    pollfd pfd{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&pfd, 1, 20000) > 0) {
-        char buffer[256];
-        const ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        line.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(out[0]);
-    if (line.find('\n') == std::string::npos) {
-        terminate();
-        throw std::runtime_error("the simulator did not get ready");
-    }
-    parseReady(line.substr(0, line.find('\n')), m_scalePorts, m_scanPort);
-}
-
-SimProcess::~SimProcess()
-{
-    terminate();
-}
-
-int SimProcess::terminate()
-{
-    if (m_pid <= 0)
-        return -1;
-    kill(m_pid, SIGTERM);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
-    m_pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 InProcessSim::InProcessSim(const std::vector<std::string>& args)

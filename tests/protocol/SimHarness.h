@@ -5,6 +5,7 @@
 #include "protocol/ScaleBlocks.h"
 #include "protocol/TcpScaleLibrary.h"
 
+#include "SimChildProcess.h"
 #include "SimServer.h"
 
 #include <array>
@@ -24,24 +25,7 @@ using Record = std::array<std::uint8_t, kPluRecordSize>;
 Record makeRecord(int department, int plu, int itemCode, int price, const std::string& name);
 
 // ostrel-scale-sim started with the given arguments; waits for its ready line.
-class SimProcess final
-{
-public:
-    explicit SimProcess(const std::vector<std::string>& args);
-    ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    std::uint16_t scalePort(std::size_t index) const { return m_scalePorts.at(index); }
-    std::uint16_t scanPort() const { return m_scanPort; }
-    // Sends SIGTERM and returns the exit status (-1 when it did not end normally).
-    int terminate();
-
-private:
-    int m_pid = -1;
-    std::vector<std::uint16_t> m_scalePorts;
-    std::uint16_t m_scanPort = 0;
-};
+using SimProcess = sim::SimChildProcess;
 
 // The simulator's server on a thread of this process.
 class InProcessSim final
