@@ -2,11 +2,11 @@
 // with its tray icon, the update timer, and the messages of later starts and other programs.
 #pragma once
 
-#include "app/EventLoopCalls.h"
 #include "app/HeadlessServices.h"
 #include "app/SingleInstance.h"
+#include "eventloop/EventLoopCalls.h"
 #include "settings/SettingsPaths.h"
-#include "ui/CMainDlg.h"
+#include "ui/shell/CMainDlg.h"
 
 #include <QObject>
 #include <QString>

@@ -2,8 +2,8 @@
 // progress on stderr when it is a terminal.
 #pragma once
 
-#include "app/EventLoopCalls.h"
 #include "engine/RunServices.h"
+#include "eventloop/EventLoopCalls.h"
 
 #include <QTimer>
 

@@ -1,11 +1,11 @@
 #include "app/OstrelProgram.h"
 
 #include "app/CUpdaterApp.h"
-#include "app/EventLoopCalls.h"
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
 #include "engine/UpdateController.h"
+#include "eventloop/EventLoopCalls.h"
 #include "platform/Documents.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -14,8 +14,8 @@
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ConfigTemplate.h"
 #include "settings/SettingsPaths.h"
-#include "ui/ProgramIcon.h"
-#include "ui/QtMessageSink.h"
+#include "ui/shell/ProgramIcon.h"
+#include "ui/shell/QtMessageSink.h"
 
 #include <QApplication>
 #include <QCoreApplication>

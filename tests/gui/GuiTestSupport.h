@@ -7,7 +7,7 @@
 #include "../engine/RunTestSupport.h"
 
 #include "platform/MessageBox.h"
-#include "ui/CMainDlg.h"
+#include "ui/shell/CMainDlg.h"
 
 #include <QApplication>
 #include <QMenu>

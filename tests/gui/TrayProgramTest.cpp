@@ -4,7 +4,7 @@
 
 #include "app/CUpdaterApp.h"
 #include "platform/Registry.h"
-#include "ui/CAboutDlg.h"
+#include "ui/shell/CAboutDlg.h"
 
 #include <QLabel>
 #include <QProgressBar>

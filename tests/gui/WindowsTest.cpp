@@ -2,11 +2,11 @@
 // the completion pause, and calls that come from another thread.
 #include "GuiTestSupport.h"
 
-#include "ui/CAboutDlg.h"
-#include "ui/CProgressDlg.h"
-#include "ui/DialogUnits.h"
-#include "ui/ProgressWindow.h"
-#include "ui/QtMessageSink.h"
+#include "ui/shell/CAboutDlg.h"
+#include "ui/shell/CProgressDlg.h"
+#include "ui/shell/DialogUnits.h"
+#include "ui/shell/ProgressWindow.h"
+#include "ui/shell/QtMessageSink.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>

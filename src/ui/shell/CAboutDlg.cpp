@@ -1,7 +1,7 @@
-#include "ui/CAboutDlg.h"
+#include "ui/shell/CAboutDlg.h"
 
-#include "ui/DialogUnits.h"
-#include "ui/ProgramIcon.h"
+#include "ui/shell/DialogUnits.h"
+#include "ui/shell/ProgramIcon.h"
 
 #include <QLabel>
 #include <QPushButton>

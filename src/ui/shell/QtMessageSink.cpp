@@ -1,7 +1,7 @@
-#include "ui/QtMessageSink.h"
+#include "ui/shell/QtMessageSink.h"
 
 #include "platform/CodePage.h"
-#include "ui/ProgramIcon.h"
+#include "ui/shell/ProgramIcon.h"
 
 #include <QMessageBox>
 

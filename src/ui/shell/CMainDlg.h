@@ -6,8 +6,8 @@
 #include "engine/RunServices.h"
 #include "engine/UpdateController.h"
 #include "settings/SettingsPaths.h"
-#include "ui/CTrayIcon.h"
-#include "ui/ProgressWindow.h"
+#include "ui/shell/CTrayIcon.h"
+#include "ui/shell/ProgressWindow.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
-#include "ui/CMainDlg.h"
+#include "ui/shell/CMainDlg.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "ui/CAboutDlg.h"
-#include "ui/DialogUnits.h"
-#include "ui/ProgramIcon.h"
+#include "ui/shell/CAboutDlg.h"
+#include "ui/shell/DialogUnits.h"
+#include "ui/shell/ProgramIcon.h"
 
 #include <QCloseEvent>
 

@@ -1,4 +1,4 @@
-#include "ui/CTrayIcon.h"
+#include "ui/shell/CTrayIcon.h"
 
 #include <array>
 #include <utility>

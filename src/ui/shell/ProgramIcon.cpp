@@ -1,4 +1,4 @@
-#include "ui/ProgramIcon.h"
+#include "ui/shell/ProgramIcon.h"
 
 #include <array>
 

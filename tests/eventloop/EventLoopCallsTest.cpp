@@ -1,4 +1,4 @@
-#include "app/EventLoopCalls.h"
+#include "eventloop/EventLoopCalls.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "ui/DialogUnits.h"
+#include "ui/shell/DialogUnits.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -2,7 +2,7 @@
 // each message asks for, shown on the user-interface thread whichever thread asks.
 #pragma once
 
-#include "app/EventLoopCalls.h"
+#include "eventloop/EventLoopCalls.h"
 #include "platform/MessageBox.h"
 
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "ui/ProgressWindow.h"
+#include "ui/shell/ProgressWindow.h"
 
 namespace ostrel {
 

@@ -3,9 +3,9 @@
 // user-interface thread. The window is made again when a close request destroyed it.
 #pragma once
 
-#include "app/EventLoopCalls.h"
 #include "engine/RunServices.h"
-#include "ui/CProgressDlg.h"
+#include "eventloop/EventLoopCalls.h"
+#include "ui/shell/CProgressDlg.h"
 
 #include <QObject>
 
