@@ -156,6 +156,7 @@ void UpdateController::Impl::startUp()
 {
     makeStamp();
     m_holder.loadDecimalPoint(m_deps.paths.tarvikIni);
+    m_holder.loadScaleList(m_deps.paths.tarvikIni);
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
     loadSettings();
     m_run.restartTimer();

@@ -67,7 +67,7 @@ public:
     // send), after the engine's lock was released; may run on the scale library's thread.
     void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
 
-    // The settings holder's state: decimal point text, scale count, run mode.
+    // The settings holder: decimal point text, scale count, run mode, the scale list.
     SettingsHolder& settingsHolder();
 
     // While the run mode says a scan or connection test awaits answers, replies go here (on
