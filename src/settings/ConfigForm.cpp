@@ -18,8 +18,8 @@ char lower(char c)
 
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
 }
 
 } // namespace
@@ -33,8 +33,7 @@ ConfigFormTexts loadConfigForm(const SettingsPaths& paths)
                       readProfileString(kSectionPath, kKeyConfigRoot, "", kValueCapacity, ini);
     form.cycle = readProfileString(kSectionCycle, kKeyUpdateCycle, "", kValueCapacity, ini);
     form.interval = readProfileString(kSectionCycle, kKeyUpdateInterval, "", kValueCapacity, ini);
-    form.decimalPoint =
-        readProfileString(kSectionCycle, kKeyDecimalPoint, "", kValueCapacity, ini);
+    form.decimalPoint = readProfileString(kSectionCycle, kKeyDecimalPoint, "", kValueCapacity, ini);
     return form;
 }
 

@@ -11,8 +11,8 @@
 namespace ostrel {
 
 // The model box's items in the order the sorted box shows them.
-inline constexpr std::array<std::string_view, 4> kScaleInputModels{"QV7100", "QV7100MN",
-                                                                   "QV7300", "QV7600"};
+inline constexpr std::array<std::string_view, 4> kScaleInputModels{"QV7100", "QV7100MN", "QV7300",
+                                                                   "QV7600"};
 
 // The first item that begins with `modelText`, ignoring case; 0 when none does.
 int scaleInputModelIndex(std::string_view modelText);

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 namespace ostrel {
+int runConfigWindowTest(int argc, char** argv);
 int runTrayProgramTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
 } // namespace ostrel
@@ -13,5 +14,6 @@ int main(int argc, char** argv)
     int failed = 0;
     failed += ostrel::runWindowsTest(argc, argv);
     failed += ostrel::runTrayProgramTest(argc, argv);
+    failed += ostrel::runConfigWindowTest(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -114,9 +114,9 @@ TEST(ConfigRoot, RemovesTheProductFolderIgnoringCaseAndKeepsTheRest)
     EXPECT_EQ(configRootFromField("/home/Ann/Documents/VEK/Ostrel/Config/Tarvik.ini",
                                   "/home/ann/documents/vek/ostrel"),
               "/Config/Tarvik.ini");
-    EXPECT_EQ(configRootFromField("/home/ann/Documents/VEK/Ostrel",
-                                  "/home/ann/Documents/VEK/Ostrel"),
-              "");
+    EXPECT_EQ(
+        configRootFromField("/home/ann/Documents/VEK/Ostrel", "/home/ann/Documents/VEK/Ostrel"),
+        "");
     EXPECT_EQ(configRootFromField("/x/Tarvik.ini", "/home/ann/Documents/VEK/Ostrel"),
               "/x/Tarvik.ini");
 }
@@ -157,8 +157,7 @@ TEST(ScaleTableRules, SameIpIsFoundOnThePaddedForm)
     EXPECT_EQ(table.edit(0, {"10.0.0.1", "40000", "A2", "QV7300", ""}),
               ScaleTable::EditResult::Edited);
     EXPECT_EQ(table.rows()[0].columns.port, "40000");
-    EXPECT_EQ(table.edit(0, {"10.0.0.2", "1", "A3", "QV7300", ""}),
-              ScaleTable::EditResult::SameIp);
+    EXPECT_EQ(table.edit(0, {"10.0.0.2", "1", "A3", "QV7300", ""}), ScaleTable::EditResult::SameIp);
     EXPECT_EQ(table.rows()[0].columns.name, "A2");
     EXPECT_EQ(table.edit(5, {"10.0.0.9", "1", "", "", ""}), ScaleTable::EditResult::NoRow);
 }

@@ -1,7 +1,9 @@
 #include "ui/shell/CMainDlg.h"
 
+#include "engine/SettingsHolder.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"
@@ -43,7 +45,7 @@ private:
 } // namespace
 
 CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
-    : QWidget(parent), m_messages(deps.messages),
+    : QWidget(parent), m_paths(deps.paths), m_messages(deps.messages),
       m_controller(std::make_unique<UpdateController>(UpdateController::Dependencies{
           deps.paths, deps.library, deps.messages, m_progress, deps.timer, deps.clock}))
 {
@@ -57,7 +59,9 @@ CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
 
 CMainDlg::~CMainDlg()
 {
-    // The engine goes first: no run may reach the progress window while it is destroyed.
+    // The configuration window edits the engine's holder, so it goes first; then the engine:
+    // no run may reach the progress window while it is destroyed.
+    m_config.reset();
     m_controller.reset();
 }
 
@@ -77,13 +81,18 @@ void CMainDlg::OnInitDialog()
     // The progress window exists before the first run can start.
     m_progress.window();
     m_controller->startUp();
+    // The settings holder's window: created hidden and loaded once.
+    m_config = std::make_unique<CConfigDlg>(m_paths, m_controller->settingsHolder(), m_messages);
+    m_config->Load();
+    connect(m_config.get(), &CConfigDlg::reloadSettingsRequested, this,
+            &CMainDlg::configurationHidden);
 }
 
 void CMainDlg::OnCommand(int commandId)
 {
     switch (commandId) {
     case Command::Configuration:
-        showPlaceholder(kConfigurationPlaceholder);
+        openConfiguration();
         break;
     case Command::PluFileSetting:
         showPlaceholder(kPluFileSettingPlaceholder);
@@ -160,6 +169,34 @@ void CMainDlg::openAbout()
     const WindowOpenScope open(*m_controller, m_openWindows);
     CAboutDlg about(this);
     about.exec();
+}
+
+void CMainDlg::openConfiguration()
+{
+    if (!m_config) {
+        return;
+    }
+    if (!m_configOpen) {
+        // The window does not block: the flag stays up until it reports its hiding.
+        m_configOpen = true;
+        ++m_openWindows;
+    }
+    m_controller->setWindowOpen(true);
+    m_config->show();
+    m_config->raise();
+    m_config->activateWindow();
+}
+
+void CMainDlg::configurationHidden()
+{
+    OnReloadSettings(); // clears the window-open flag
+    if (m_configOpen) {
+        m_configOpen = false;
+        --m_openWindows;
+    }
+    if (m_openWindows > 0) {
+        m_controller->setWindowOpen(true); // another window from the menu is still open
+    }
 }
 
 void CMainDlg::showPlaceholder(const char* text)

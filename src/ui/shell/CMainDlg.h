@@ -17,6 +17,7 @@
 
 namespace ostrel {
 
+class CConfigDlg;
 class MessageSink;
 class ScaleLibrary;
 
@@ -35,8 +36,6 @@ public:
         const Clock& clock;
     };
 
-    static constexpr const char* kConfigurationPlaceholder =
-        "The configuration window is not available yet.";
     static constexpr const char* kPluFileSettingPlaceholder =
         "The PLU file setting window is not available yet.";
 
@@ -63,6 +62,8 @@ public:
     UpdateController& controller() { return *m_controller; }
     CTrayIcon& trayIcon() { return m_tray; }
     ProgressWindow& progress() { return m_progress; }
+    // The settings holder's window; null before OnInitDialog.
+    CConfigDlg* configDlg() const { return m_config.get(); }
     bool hasEnded() const { return m_ended; }
 
 signals:
@@ -73,12 +74,18 @@ protected:
 
 private:
     void openAbout();
+    void openConfiguration();
+    // The configuration window reported its hiding: reload, and its part of the flag falls.
+    void configurationHidden();
     void showPlaceholder(const char* text);
 
+    SettingsPaths m_paths;
     MessageSink& m_messages;
     CTrayIcon m_tray;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;
+    std::unique_ptr<CConfigDlg> m_config;
+    bool m_configOpen = false;
     int m_openWindows = 0; // windows from the menu that are open now
     bool m_ended = false;
 };
