@@ -31,8 +31,9 @@ std::string stored(const QString& text)
 struct Column
 {
     const char* title;
-    int width; // pixels, as the list's columns were designed
+    int width; // pixels at the designed font's average character width
 };
+constexpr int kDesignedBaseX = 6;
 constexpr Column kColumns[] = {
     {"No", 30}, {"Field Name", 100}, {"Source text", 130}, {"Replace text", 130}};
 
@@ -125,7 +126,9 @@ void CReplaceDlg::createControls()
         const Column& spec = kColumns[column];
         m_rules->setHorizontalHeaderItem(column,
                                          new QTableWidgetItem(QString::fromLatin1(spec.title)));
-        m_rules->setColumnWidth(column, spec.width);
+        // Wider where our font is wider, so that the texts the columns were made for still fit.
+        m_rules->setColumnWidth(column,
+                                (spec.width * units.baseX() + kDesignedBaseX / 2) / kDesignedBaseX);
     }
 
     m_delete = button("deleteButton", "&Delete", kDeleteId, 125, 190);
