@@ -116,3 +116,10 @@ import -window root "${out}/progress-window.png"
 echo "   ${out}/progress-window.png"
 
 "${bin}/src/app/ostrel" --send exit
+
+echo "== the replacement rules window with three rules"
+if [[ ! -x "${bin}/tests/gui/shot_replace_dlg" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_replace_dlg
+fi
+"${bin}/tests/gui/shot_replace_dlg" "${out}/replace-window.png"
+echo "   ${out}/replace-window.png"

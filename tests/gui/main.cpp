@@ -5,6 +5,7 @@ namespace ostrel {
 int runConfigWindowTest(int argc, char** argv);
 int runTrayProgramTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
+int runReplaceDlgTest(int argc, char** argv);
 } // namespace ostrel
 
 int main(int argc, char** argv)
@@ -15,5 +16,6 @@ int main(int argc, char** argv)
     failed += ostrel::runWindowsTest(argc, argv);
     failed += ostrel::runTrayProgramTest(argc, argv);
     failed += ostrel::runConfigWindowTest(argc, argv);
+    failed += ostrel::runReplaceDlgTest(argc, argv);
     return failed == 0 ? 0 : 1;
 }
