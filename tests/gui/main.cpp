@@ -4,6 +4,7 @@
 namespace ostrel {
 int runTrayProgramTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
+int runPluFileSettingDlgTest(int argc, char** argv);
 } // namespace ostrel
 
 int main(int argc, char** argv)
@@ -13,5 +14,6 @@ int main(int argc, char** argv)
     int failed = 0;
     failed += ostrel::runWindowsTest(argc, argv);
     failed += ostrel::runTrayProgramTest(argc, argv);
+    failed += ostrel::runPluFileSettingDlgTest(argc, argv);
     return failed == 0 ? 0 : 1;
 }

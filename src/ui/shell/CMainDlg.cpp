@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "ui/format/CPluFileSettingDlg.h"
 #include "ui/shell/CAboutDlg.h"
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"
@@ -53,6 +54,7 @@ CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
     setFont(dialogFont());
     setFixedSize(DialogUnits(font()).size(95, 13));
     connect(&m_tray, &CTrayIcon::commandChosen, this, &CMainDlg::OnCommand);
+    m_pluFileSettingDlg = new CPluFileSettingDlg(deps.paths, deps.messages, this);
 }
 
 CMainDlg::~CMainDlg()
@@ -86,7 +88,7 @@ void CMainDlg::OnCommand(int commandId)
         showPlaceholder(kConfigurationPlaceholder);
         break;
     case Command::PluFileSetting:
-        showPlaceholder(kPluFileSettingPlaceholder);
+        openPluFileSetting();
         break;
     case Command::About:
         openAbout();
@@ -160,6 +162,14 @@ void CMainDlg::openAbout()
     const WindowOpenScope open(*m_controller, m_openWindows);
     CAboutDlg about(this);
     about.exec();
+}
+
+void CMainDlg::openPluFileSetting()
+{
+    const WindowOpenScope open(*m_controller, m_openWindows);
+    if (m_pluFileSettingDlg->runModal() == QDialog::Accepted) {
+        m_controller->reloadRunSettings();
+    }
 }
 
 void CMainDlg::showPlaceholder(const char* text)

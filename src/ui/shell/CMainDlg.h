@@ -17,6 +17,7 @@
 
 namespace ostrel {
 
+class CPluFileSettingDlg;
 class MessageSink;
 class ScaleLibrary;
 
@@ -37,8 +38,6 @@ public:
 
     static constexpr const char* kConfigurationPlaceholder =
         "The configuration window is not available yet.";
-    static constexpr const char* kPluFileSettingPlaceholder =
-        "The PLU file setting window is not available yet.";
 
     explicit CMainDlg(Dependencies dependencies, QWidget* parent = nullptr);
     ~CMainDlg() override;
@@ -63,6 +62,7 @@ public:
     UpdateController& controller() { return *m_controller; }
     CTrayIcon& trayIcon() { return m_tray; }
     ProgressWindow& progress() { return m_progress; }
+    CPluFileSettingDlg& pluFileSettingDlg() { return *m_pluFileSettingDlg; }
     bool hasEnded() const { return m_ended; }
 
 signals:
@@ -73,13 +73,15 @@ protected:
 
 private:
     void openAbout();
+    void openPluFileSetting();
     void showPlaceholder(const char* text);
 
     MessageSink& m_messages;
     CTrayIcon m_tray;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;
-    int m_openWindows = 0; // windows from the menu that are open now
+    CPluFileSettingDlg* m_pluFileSettingDlg = nullptr; // one object for the program's life
+    int m_openWindows = 0;                             // windows from the menu that are open now
     bool m_ended = false;
 };
 
