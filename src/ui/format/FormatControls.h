@@ -6,10 +6,14 @@
 #include "platform/CodePage.h"
 #include "ui/shell/DialogUnits.h"
 
+#include <QAbstractButton>
+#include <QLabel>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace ostrel {
@@ -18,6 +22,25 @@ struct DialogPlace
 {
     int x, y, width, height; // dialog units
 };
+
+// The designed places suit the narrow Windows dialog font; with a wider desktop font a text
+// would be cut, so its font shrinks (never below 7 pt) until the text fits its place.
+inline void fitTextToPlace(QWidget& control)
+{
+    constexpr qreal kSmallest = 7.0;
+    constexpr int kButtonMargins = 8; // a push button's hint has a minimum width, not its text's
+    const auto* button = qobject_cast<QPushButton*>(&control);
+    const auto needed = [&] {
+        return button != nullptr
+                   ? control.fontMetrics().horizontalAdvance(button->text()) + kButtonMargins
+                   : control.sizeHint().width();
+    };
+    QFont font = control.font();
+    while (needed() > control.width() && font.pointSizeF() > kSmallest) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        control.setFont(font);
+    }
+}
 
 // A child of `window` owned by it; `id` 0 gives no controlId (the design's unnamed labels).
 template <typename Control, typename... Args>
@@ -30,6 +53,10 @@ Control* placeControl(QWidget* window, const DialogUnits& units, const char* obj
         control->setProperty("controlId", id);
     }
     units.place(*control, place.x, place.y, place.width, place.height);
+    if constexpr (std::is_base_of_v<QLabel, Control> ||
+                  std::is_base_of_v<QAbstractButton, Control>) {
+        fitTextToPlace(*control);
+    }
     return control;
 }
 
