@@ -62,6 +62,13 @@ bool PreviewLineScanner::lineComplete()
     return true;
 }
 
+void PreviewLineScanner::appendToLine(std::string_view bytes)
+{
+    if (m_line.size() < kLineMax) {
+        m_line.append(bytes.substr(0, kLineMax - m_line.size()));
+    }
+}
+
 bool PreviewLineScanner::advance(std::size_t budget)
 {
     while (!m_finished && budget > 0) {
@@ -81,11 +88,11 @@ bool PreviewLineScanner::advance(std::size_t budget)
         while (!chunk.empty()) {
             const auto newline = chunk.find('\n');
             if (newline == std::string_view::npos) {
-                m_line.append(chunk);
+                appendToLine(chunk);
                 m_bytesRead += chunk.size();
                 break;
             }
-            m_line.append(chunk.substr(0, newline + 1));
+            appendToLine(chunk.substr(0, newline + 1));
             m_bytesRead += newline + 1;
             chunk.remove_prefix(newline + 1);
             if (lineComplete()) {

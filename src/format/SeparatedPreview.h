@@ -16,6 +16,10 @@ namespace ostrel {
 class PreviewLineScanner final
 {
 public:
+    // A preview line keeps at most this many bytes: no data line is that long, and a sample
+    // that is one endless line must not fill the memory. The rest of the line is skipped.
+    static constexpr std::size_t kLineMax = 1024 * 1024;
+
     // A line counts as a comment when it begins with `commentMarker`; an empty marker makes
     // every line a comment. A line that begins with the UTF-8 mark loses it and is converted
     // to `codePage` before that test.
@@ -28,6 +32,7 @@ public:
     bool advance(std::size_t budget);
     bool finished() const { return m_finished; }
     // The first line that is not a comment, line end removed; "" when the file ended first.
+    // At most kLineMax bytes.
     const std::string& line() const { return m_line; }
     std::uint64_t bytesRead() const { return m_bytesRead; }
 
@@ -42,6 +47,7 @@ private:
     };
     // True when the line just completed ends the scan.
     bool lineComplete();
+    void appendToLine(std::string_view bytes);
 
     std::unique_ptr<std::FILE, FileCloser> m_file;
     std::string m_marker;

@@ -195,6 +195,15 @@ TEST_F(Preview, SlicesOfAnySizeGiveTheSameLine)
     EXPECT_EQ(scanner.bytesRead(), bytes.size());
 }
 
+TEST_F(Preview, AnEndlessLineIsKeptUpToItsLimit)
+{
+    const std::size_t limit = PreviewLineScanner::kLineMax;
+    const std::string line = "1,2," + std::string(2 * limit, 'x');
+    EXPECT_EQ(previewOf("//a\n" + line + "\n9,9\n"), line.substr(0, limit));
+    // The comment test still sees the start of a line cut in the middle of a long comment.
+    EXPECT_EQ(previewOf("//" + std::string(2 * limit, 'c') + "\n3,4\n"), "3,4");
+}
+
 TEST(SampleFile, TheOldestMatchIsTheSample)
 {
     TempDir dir;
