@@ -9,6 +9,7 @@
 #include "ui/format/SeparatedDesignerGroup.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -254,11 +255,44 @@ private slots:
         QCOMPARE(columnTexts(&window, 0), (QStringList{"2", "1", "10", "6"}));
         QCOMPARE(columnTexts(&window, 2), (QStringList{"101", "5", "", "1.20"}));
 
+        // Refresh with the separated type is its Read.
+        writeFile(folder.dataFile("PLU1.TXT"), "# exported\r\n202,7,Kiwi,0.35\r\n");
+        clickButton(&window, "refreshButton");
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"202", "7", "Kiwi", "0.35"}));
+
         // Clear All empties both edits and reloads the list.
         clickButton(&window, "clearAllButton");
         QVERIFY(child<QLineEdit>(&window, "separatorEdit")->text().isEmpty());
         QVERIFY(child<QLineEdit>(&window, "commentEdit")->text().isEmpty());
         QCOMPARE(columnTexts(&window, 2), (QStringList{"", "", "", ""}));
+    }
+
+    void browserIsAFolderChooserThatFillsTheFolder()
+    {
+        FormatFolder folder;
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        const QString picked = QString::fromStdString(folder.dir.path());
+        QString title;
+        whenModal(
+            [&](QWidget* chooser) {
+                title = chooser->windowTitle();
+                auto* dialog = qobject_cast<QFileDialog*>(chooser);
+                if (dialog == nullptr) {
+                    chooser->close();
+                    return;
+                }
+                dialog->setDirectory(picked);
+                dialog->selectFile(picked);
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides its own
+            },
+            &window);
+        clickButton(&window, "browserButton");
+        QCOMPARE(title, QStringLiteral("Select Folder"));
+        QCOMPARE(child<QLineEdit>(&window, "folderEdit")->text(), picked);
+        window.hide();
     }
 
     void upOnTheFirstRowAndDownOnTheLastMoveNothing()
