@@ -27,7 +27,7 @@ namespace {
 using namespace ostrel;
 
 constexpr int kRounds = 3;
-constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::uint64_t kMiB = std::uint64_t{1024} * 1024;
 
 void writeText(const std::string& path, const std::string& bytes)
 {

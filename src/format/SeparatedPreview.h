@@ -18,7 +18,7 @@ class PreviewLineScanner final
 public:
     // A preview line keeps at most this many bytes: no data line is that long, and a sample
     // that is one endless line must not fill the memory. The rest of the line is skipped.
-    static constexpr std::size_t kLineMax = 1024 * 1024;
+    static constexpr std::size_t kLineMax = std::size_t{1024} * 1024;
 
     // A line counts as a comment when it begins with `commentMarker`; an empty marker makes
     // every line a comment. A line that begins with the UTF-8 mark loses it and is converted

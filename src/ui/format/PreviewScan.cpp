@@ -8,7 +8,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::size_t kSliceBytes = 256 * 1024;
+constexpr std::size_t kSliceBytes = std::size_t{256} * 1024;
 constexpr qint64 kSliceMs = 10; // short enough that input is answered at once
 
 } // namespace
