@@ -7,6 +7,9 @@
 
 namespace ostrel {
 
+// What the window says when it needs a sample and none can be read.
+inline constexpr const char* kNoDataFileMessage = "There is no PLU Data File.";
+
 // Full path of the sample, "" when the pattern is empty or nothing matches.
 std::string findSampleFile(std::string_view searchPattern);
 

@@ -24,8 +24,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr const char* kNoDataFile = "There is no PLU Data File.";
-
 // The controls each layout type enables, and disables for the other one.
 constexpr std::initializer_list<int> kSeparatedControls = {1069, 1070, 1064, 1067, 1068, 1073,
                                                            1075, 1076, 1083, 1078, 1079};
@@ -145,6 +143,7 @@ void CPluFileSettingDlg::prepareOpening()
     m_fixed->selectStartRow(keys.startRow);
     applyTypeSwitch();
     m_separated->loadColumnOrder();
+    // The fixed-type rows and their stored definitions come with that designer.
 
     const std::string sample = findSampleFile(readSearchPattern(m_paths.tarvikIni));
     m_separated->preview(sample);
@@ -153,7 +152,7 @@ void CPluFileSettingDlg::prepareOpening()
         m_messages.ShowMessage("File not found! : \"PLUPrs.prs\"", "Ostrel", MessageIcon::Warning);
     } else {
         if (!sampleReadable(sample)) {
-            m_messages.ShowMessage(kNoDataFile, "Ostrel", MessageIcon::Warning);
+            m_messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
         }
         m_session.markModified();
     }

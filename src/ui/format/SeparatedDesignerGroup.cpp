@@ -22,12 +22,6 @@
 
 namespace ostrel {
 
-namespace {
-
-constexpr const char* kNoDataFile = "There is no PLU Data File.";
-
-} // namespace
-
 SeparatedDesignerGroup::SeparatedDesignerGroup(QWidget* window, const DialogUnits& units,
                                                Context context)
     : QObject(window), m_context(context)
@@ -160,7 +154,7 @@ void SeparatedDesignerGroup::preview(const std::string& samplePath)
     m_scan.cancel();
     loadColumnOrder();
     if (!startValueScan(samplePath)) {
-        m_context.messages.ShowMessage(kNoDataFile, "Ostrel", MessageIcon::Warning);
+        m_context.messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
     }
 }
 
