@@ -36,6 +36,7 @@ public:
     void onDirectDownload();
     void onCopyData(int code);
     void onReloadSettings();
+    void reloadRunSettings() { loadSettings(); }
 
     Dependencies m_deps;
     SettingsHolder m_holder;
@@ -232,6 +233,10 @@ void UpdateController::onCopyData(int code)
 void UpdateController::onReloadSettings()
 {
     m_impl->onReloadSettings();
+}
+void UpdateController::reloadRunSettings()
+{
+    m_impl->reloadRunSettings();
 }
 
 int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16_t port,

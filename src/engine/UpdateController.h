@@ -53,6 +53,9 @@ public:
     void onDirectDownload();
     void onCopyData(int code); // 82 run, 1094 reload and run; others do nothing
     void onReloadSettings();
+    // LoadRunSettings and LoadImportFormat alone: the PLU file setting window closed with OK,
+    // so the next run uses the layout it saved.
+    void reloadRunSettings();
 
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);

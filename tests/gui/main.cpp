@@ -6,6 +6,7 @@ int runConfigWindowTest(int argc, char** argv);
 int runTrayProgramTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
 int runReplaceDlgTest(int argc, char** argv);
+int runPluFileSettingDlgTest(int argc, char** argv);
 } // namespace ostrel
 
 int main(int argc, char** argv)
@@ -17,5 +18,6 @@ int main(int argc, char** argv)
     failed += ostrel::runTrayProgramTest(argc, argv);
     failed += ostrel::runConfigWindowTest(argc, argv);
     failed += ostrel::runReplaceDlgTest(argc, argv);
+    failed += ostrel::runPluFileSettingDlgTest(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "engine/SettingsHolder.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "ui/format/CPluFileSettingDlg.h"
 #include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"
 #include "ui/shell/DialogUnits.h"
@@ -55,6 +56,7 @@ CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
     setFont(dialogFont());
     setFixedSize(DialogUnits(font()).size(95, 13));
     connect(&m_tray, &CTrayIcon::commandChosen, this, &CMainDlg::OnCommand);
+    m_pluFileSettingDlg = new CPluFileSettingDlg(deps.paths, deps.messages, this);
 }
 
 CMainDlg::~CMainDlg()
@@ -95,7 +97,7 @@ void CMainDlg::OnCommand(int commandId)
         openConfiguration();
         break;
     case Command::PluFileSetting:
-        showPlaceholder(kPluFileSettingPlaceholder);
+        openPluFileSetting();
         break;
     case Command::About:
         openAbout();
@@ -199,10 +201,12 @@ void CMainDlg::configurationHidden()
     }
 }
 
-void CMainDlg::showPlaceholder(const char* text)
+void CMainDlg::openPluFileSetting()
 {
     const WindowOpenScope open(*m_controller, m_openWindows);
-    m_messages.ShowMessage(text, "Ostrel", MessageIcon::Information);
+    if (m_pluFileSettingDlg->runModal() == QDialog::Accepted) {
+        m_controller->reloadRunSettings();
+    }
 }
 
 } // namespace ostrel

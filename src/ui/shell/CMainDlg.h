@@ -18,6 +18,7 @@
 namespace ostrel {
 
 class CConfigDlg;
+class CPluFileSettingDlg;
 class MessageSink;
 class ScaleLibrary;
 
@@ -35,9 +36,6 @@ public:
         UpdateTimer& timer; // ticks come back through OnTimer
         const Clock& clock;
     };
-
-    static constexpr const char* kPluFileSettingPlaceholder =
-        "The PLU file setting window is not available yet.";
 
     explicit CMainDlg(Dependencies dependencies, QWidget* parent = nullptr);
     ~CMainDlg() override;
@@ -64,6 +62,7 @@ public:
     ProgressWindow& progress() { return m_progress; }
     // The settings holder's window; null before OnInitDialog.
     CConfigDlg* configDlg() const { return m_config.get(); }
+    CPluFileSettingDlg& pluFileSettingDlg() { return *m_pluFileSettingDlg; }
     bool hasEnded() const { return m_ended; }
 
 signals:
@@ -77,7 +76,7 @@ private:
     void openConfiguration();
     // The configuration window reported its hiding: reload, and its part of the flag falls.
     void configurationHidden();
-    void showPlaceholder(const char* text);
+    void openPluFileSetting();
 
     SettingsPaths m_paths;
     MessageSink& m_messages;
@@ -86,7 +85,8 @@ private:
     std::unique_ptr<UpdateController> m_controller;
     std::unique_ptr<CConfigDlg> m_config;
     bool m_configOpen = false;
-    int m_openWindows = 0; // windows from the menu that are open now
+    CPluFileSettingDlg* m_pluFileSettingDlg = nullptr; // one object for the program's life
+    int m_openWindows = 0;                             // windows from the menu that are open now
     bool m_ended = false;
 };
 
