@@ -35,11 +35,13 @@ void printSummary(const RunSummary& summary)
         std::printf("  file %s\n", file.c_str());
     }
     for (const auto& scale : summary.scales) {
-        const char* result = scale.succeeded ? "SUCCESS"
-                             : scale.reached ? "FAILED"
-                                             : "FAILED (not reachable)";
+        const std::string result = scale.succeeded ? "SUCCESS"
+                                   : scale.reached ? "FAILED"
+                                   : scale.notTried.empty()
+                                       ? "FAILED (not reachable)"
+                                       : "FAILED (not tried: " + scale.notTried + ")";
         std::printf("  scale %s (%s): %s, %d line(s) accepted\n", scale.ipText.c_str(),
-                    scale.name.c_str(), result, scale.linesAccepted);
+                    scale.name.c_str(), result.c_str(), scale.linesAccepted);
     }
     for (const std::string& file : summary.backedUp) {
         std::printf("  backed up %s\n", file.c_str());

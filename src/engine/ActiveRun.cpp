@@ -94,6 +94,7 @@ RunSummary ActiveRun::summary(std::vector<std::string> backedUp,
         entry.reached = scale.reached;
         entry.succeeded = scale.entry.succeeded;
         entry.linesAccepted = scale.linesAccepted;
+        entry.notTried = scale.notTried;
         result.scales.push_back(std::move(entry));
     }
     return result;

@@ -25,6 +25,7 @@ struct RunScale
     bool reached = false;    // passed the reachability check
     bool sendCalled = false; // the opening reached SendDataEx
     int linesAccepted = 0;
+    std::string notTried; // why the opening refused the scale before contacting it
     RecordBytes record{}; // the record in flight; the library may read it until the reply
 };
 

@@ -15,6 +15,7 @@ struct RunSummary
         bool reached = false;   // passed the reachability check
         bool succeeded = false; // every line sent
         int linesAccepted = 0;
+        std::string notTried; // why the run never tried this scale, "" when it did
     };
     std::string stamp;
     std::vector<std::string> files; // data files of the run, in order

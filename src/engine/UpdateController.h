@@ -62,6 +62,9 @@ public:
     bool windowOpen() const;
     bool runBusy() const;
     int scaleCount() const;
+    // The message of the last settings problem found by a load or that refused a run, ""
+    // when there was none.
+    std::string settingsError() const;
 
     // Called once per run, when it returned to idle (also for a run that found nothing to
     // send), after the engine's lock was released; may run on the scale library's thread.

@@ -5,6 +5,7 @@
 #include "engine/RunBlocks.h"
 #include "engine/RunServices.h"
 #include "engine/SettingsHolder.h"
+#include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
 
 #include <utility>
@@ -116,9 +117,15 @@ void UpdateRun::openScale(RunScale& scale)
     };
     {
         Lock lock(*this);
-        if (m_run->FindScaleByIp(entry.ip()) != &scale) {
+        std::string problem = scaleEntryProblem(entry);
+        if (problem.empty() && m_run->FindScaleByIp(entry.ip()) != &scale) {
             // Replies name a scale by its address: a second scale with the same address would
             // never hear back, and the run would never end.
+            problem = "an earlier scale in [IPLIST] has the same address";
+        }
+        if (!problem.empty()) {
+            scale.notTried = problem;
+            trace("scale " + std::string(entry.ip()) + " not tried: " + problem);
             fail();
             return;
         }
