@@ -22,6 +22,7 @@ struct RunSummary
     std::vector<std::string> backedUp;
     std::vector<std::string> keptForNextRun; // unread, or changed after being read
     int lines = 0;
+    bool interrupted = false; // stopped on request: unfinished scales failed, files kept
     std::vector<ScaleResult> scales;
 };
 

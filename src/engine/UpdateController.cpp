@@ -281,6 +281,11 @@ int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16
                                        &CallbackRouter::onReply, &CallbackRouter::onEvent);
 }
 
+bool UpdateController::requestStop()
+{
+    return m_impl->run().requestStop();
+}
+
 void UpdateController::setWindowOpen(bool open)
 {
     m_impl->run().setWindowOpen(open);

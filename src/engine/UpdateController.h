@@ -57,6 +57,10 @@ public:
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
 
+    // Stops a busy run after the records in flight (see UpdateRun::requestStop); false when
+    // no run is busy.
+    bool requestStop();
+
     // Set while a settings or About window is open: runs are refused.
     void setWindowOpen(bool open);
     bool windowOpen() const;

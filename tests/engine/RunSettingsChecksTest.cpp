@@ -166,6 +166,28 @@ TEST_F(RunSettingsChecks, EmptyConfigRootRunsWithTheDefaultLayout)
     EXPECT_EQ(library.sent()[0].number(443, 4), 249u);
 }
 
+TEST_F(RunSettingsChecks, AStoppedRunSendsNoFurtherLineAndKeepsItsFiles)
+{
+    writeSettings({kScaleA, kScaleB});
+    writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
+    EXPECT_FALSE(controller->requestStop()); // nothing to stop
+    controller->startUp();
+    ASSERT_TRUE(controller->runBusy());
+    EXPECT_TRUE(controller->requestStop());
+    library.pump();
+    ASSERT_TRUE(waiter.waitFor(1));
+    const RunSummary summary = waiter.summaries().front();
+    EXPECT_TRUE(summary.interrupted);
+    EXPECT_EQ(library.sent().size(), 2u); // the first record of each scale, nothing after
+    EXPECT_FALSE(summary.scales[0].succeeded);
+    EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1.TXT"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{logLine("PLU1.TXT", "127.0.0.2", true),
+                                                    logLine("PLU1.TXT", "127.0.0.3", true),
+                                                    logLine("PLU1.TXT", "127.0.0.2", false),
+                                                    logLine("PLU1.TXT", "127.0.0.3", false)}));
+    EXPECT_FALSE(controller->runBusy());
+}
+
 TEST_F(RunSettingsChecks, ReadRunSettingsBuildsTheScaleEntries)
 {
     EXPECT_FALSE(readRunSettings(paths).fileFound);
