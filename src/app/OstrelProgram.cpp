@@ -206,6 +206,11 @@ int runOnce(int& argc, char** argv)
     }
 
     const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    if (!fileExists(paths.tarvikIni) && entryExists(paths.tarvikIni)) {
+        std::fprintf(stderr, "ostrel: the settings file %s is not a regular file\n",
+                     paths.tarvikIni.c_str());
+        return kExitSettingsError;
+    }
     if (!fileExists(paths.tarvikIni)) {
         std::fprintf(stderr,
                      "ostrel: no settings file %s\n"
