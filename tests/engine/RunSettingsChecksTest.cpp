@@ -4,7 +4,6 @@
 #include "RunTestSupport.h"
 
 #include "engine/RunSettings.h"
-#include "platform/IniFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -128,17 +127,6 @@ TEST_F(RunSettingsChecks, ScalesThatCannotBeTriedSayWhyAndTheOthersGoOn)
                                                     logLine("PLU1.TXT", "127.0.0.300", false)}));
 }
 
-TEST_F(RunSettingsChecks, PaddedAddressesAreDecimal)
-{
-    ScaleEntry entry;
-    entry.port = 20304;
-    const std::string padded = "127.000.000.010";
-    std::copy(padded.begin(), padded.end(), entry.ipText.begin());
-    EXPECT_EQ(scaleEntryProblem(entry), "");
-    entry.port = 0;
-    EXPECT_THAT(scaleEntryProblem(entry), HasSubstr("port 0"));
-}
-
 TEST_F(RunSettingsChecks, TarvikIniWithoutPathSaysSo)
 {
     writeFile(paths.tarvikIni, "[IPLIST]\nIP000=127.0.0.2:5001,S\n");
@@ -152,18 +140,6 @@ TEST_F(RunSettingsChecks, TarvikIniWithoutPathSaysSo)
     controller->onDirectDownload();
     EXPECT_THAT(messageTexts(), HasSubstr("is not a regular file"));
     EXPECT_THAT(messageTexts(), ::testing::Not(HasSubstr("There is no scale")));
-}
-
-TEST_F(RunSettingsChecks, EmptyConfigRootRunsWithTheDefaultLayout)
-{
-    writeSettings({kScaleA}, cycleWithDecimals("2") + "[SEPARATE]\nSeparate=;\n");
-    ASSERT_TRUE(writeProfileString("PATH", "CONFIG ROOT", "", paths.tarvikIni));
-    writeData("PLU1.TXT", {"101,3,Apple,2.49"});
-    controller->startUp();
-    ASSERT_EQ(library.sent().size(), 1u);
-    EXPECT_EQ(library.sent()[0].plu(), 101u);
-    EXPECT_EQ(library.sent()[0].name(), "Apple");
-    EXPECT_EQ(library.sent()[0].number(443, 4), 249u);
 }
 
 TEST_F(RunSettingsChecks, AStoppedRunSendsNoFurtherLineAndKeepsItsFiles)
