@@ -2,6 +2,7 @@
 
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
+#include "platform/Trace.h"
 
 #include <algorithm>
 
@@ -50,7 +51,11 @@ bool ActiveRun::allFinished() const
 
 void ActiveRun::log(const SendLogPaths& paths, const RunScale& scale, int result) const
 {
-    WriteSendLog(paths, m_files, m_stamp, scale.entry.ip(), result);
+    if (WriteSendLog(paths, m_files, m_stamp, scale.entry.ip(), result) == 0 && !m_files.empty() &&
+        !m_logFailureTraced) {
+        m_logFailureTraced = true;
+        trace("cannot write the send log " + paths.logFile);
+    }
 }
 
 void ActiveRun::startProgress(ProgressSink& progress)
@@ -87,6 +92,7 @@ RunSummary ActiveRun::summary(std::vector<std::string> backedUp,
     result.backedUp = std::move(backedUp);
     result.keptForNextRun = std::move(kept);
     result.lines = static_cast<int>(m_lines.size());
+    result.interrupted = stopRequested;
     for (const auto& scale : m_scales) {
         RunSummary::ScaleResult entry;
         entry.ipText = scale.entry.ip();
@@ -94,6 +100,7 @@ RunSummary ActiveRun::summary(std::vector<std::string> backedUp,
         entry.reached = scale.reached;
         entry.succeeded = scale.entry.succeeded;
         entry.linesAccepted = scale.linesAccepted;
+        entry.notTried = scale.notTried;
         result.scales.push_back(std::move(entry));
     }
     return result;

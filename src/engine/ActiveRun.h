@@ -25,6 +25,7 @@ struct RunScale
     bool reached = false;    // passed the reachability check
     bool sendCalled = false; // the opening reached SendDataEx
     int linesAccepted = 0;
+    std::string notTried; // why the opening refused the scale before contacting it
     RecordBytes record{}; // the record in flight; the library may read it until the reply
 };
 
@@ -51,8 +52,9 @@ public:
     void startProgress(ProgressSink& progress);
     void stepProgress(ProgressSink& progress);
 
-    bool attempted = false; // a scale passed the reachability check: back up at the end
-    bool opening = true;    // RunUpdate is still opening scales: the run cannot end yet
+    bool attempted = false;     // a scale passed the reachability check: back up at the end
+    bool opening = true;        // RunUpdate is still opening scales: the run cannot end yet
+    bool stopRequested = false; // no further record goes out; unfinished scales fail
 
     RunSummary summary(std::vector<std::string> backedUp, std::vector<std::string> kept) const;
 
@@ -65,6 +67,7 @@ private:
     std::uint64_t m_progressDone = 0;
     std::uint64_t m_progressShown = 0;
     bool m_perMille = false;
+    mutable bool m_logFailureTraced = false; // once per run, not once per scale
 };
 
 } // namespace ostrel

@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
+#include "platform/Trace.h"
 
 #include <algorithm>
 
@@ -36,7 +37,8 @@ private:
 // The whole file and the stamp taken before reading it, so a later write shows as a change.
 std::optional<std::string> readFileWithStamp(const std::string& path, FileStamp& stamp)
 {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a FIFO put in place of the file after discovery must not hang the run.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         return std::nullopt;
     }
@@ -114,6 +116,7 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
         bytes = readFileWithStamp(resolvePath(path), stamp);
     }
     if (!bytes) {
+        trace("cannot read the data file " + path + "; it is left for a later run");
         return 0;
     }
     if (readStamp != nullptr) {

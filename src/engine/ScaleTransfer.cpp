@@ -90,6 +90,11 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
             m_finishRunIfDone();
             return 0;
         }
+        if (run.stopRequested) {
+            // The record in flight was answered; nothing more goes out.
+            FailScale(run, block, kFailRetriesUsed);
+            return 0;
+        }
         action = run.lines().parse(static_cast<std::size_t>(entry.nextLine), scale->record);
         ++entry.nextLine;
         if (action < 1) {

@@ -6,6 +6,8 @@
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
 #include "format/LayoutKeys.h"
+#include "platform/MessageBox.h"
+#include "settings/SettingsProblems.h"
 
 #include <utility>
 
@@ -29,6 +31,7 @@ public:
           m_run({m_deps.paths, m_deps.library, m_deps.progress, m_deps.timer, m_holder})
     {
         m_settings.runSettingsFile = m_deps.paths.tarvikIni;
+        m_format = defaultImportFormat();
     }
 
     void startUp();
@@ -41,6 +44,7 @@ public:
     Dependencies m_deps;
     SettingsHolder m_holder;
     UpdateRun& run() { return m_run; }
+    std::string settingsError();
 
 private:
     // LoadRunSettings and LoadImportFormat: files are read and the message shown without the
@@ -64,8 +68,24 @@ private:
     std::string m_pattern;
     std::string m_stamp;
     std::vector<DataFileEntry> m_found;
+    std::string m_settingsError; // the last load's or refused run's settings message
     UpdateRun m_run;
 };
+
+namespace {
+
+void showSettingsProblem(MessageSink& messages, const std::string& text)
+{
+    messages.ShowMessage(text, "Ostrel", MessageIcon::Warning, MessageButtons::Ok);
+}
+
+} // namespace
+
+std::string UpdateController::Impl::settingsError()
+{
+    UpdateRun::Lock lock(m_run);
+    return m_settingsError;
+}
 
 void UpdateController::Impl::makeStamp()
 {
@@ -94,6 +114,14 @@ void UpdateController::Impl::clearFound()
 
 void UpdateController::Impl::loadSettings()
 {
+    const std::string problem = tarvikIniProblem(m_deps.paths.tarvikIni);
+    {
+        UpdateRun::Lock lock(m_run);
+        m_settingsError = problem;
+    }
+    if (!problem.empty()) {
+        showSettingsProblem(m_deps.messages, problem);
+    }
     LoadedRunSettings loaded = readRunSettings(m_deps.paths);
     std::string runSettingsFile;
     ImportFormat format;
@@ -109,7 +137,8 @@ void UpdateController::Impl::loadSettings()
     if (loaded.fileFound) {
         m_run.setPeriod(m_settings.period);
         m_holder.setScaleCount(loaded.scaleCount);
-        if (loaded.scaleCount == 0) {
+        // A file that cannot be read holds no scale either; its own message said why.
+        if (loaded.scaleCount == 0 && problem.empty()) {
             showNoScaleMessage(m_deps.messages);
         }
     }
@@ -131,6 +160,7 @@ std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& p
 bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool rediscover)
 {
     RunInputs inputs;
+    std::string refusal;
     {
         UpdateRun::Lock lock(m_run);
         if (rediscover) {
@@ -139,15 +169,25 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool redis
         if (HasNewDataFile(m_found, m_settings.createDate, m_holder) != 1) {
             return false;
         }
-        inputs.stamp = m_stamp;
-        inputs.files = m_found;
-        inputs.scales = m_settings.scales;
-        inputs.format = m_format;
-        inputs.fileType = m_settings.fileType;
-        inputs.runSettingsFile = m_settings.runSettingsFile;
-        if (!m_run.beginLocked(inputs)) {
-            return false;
+        // Prices scaled by a wrong power of ten must never reach a scale.
+        refusal = decimalPointProblem(m_holder.decimalPointText());
+        if (!refusal.empty()) {
+            m_settingsError = refusal;
+        } else {
+            inputs.stamp = m_stamp;
+            inputs.files = m_found;
+            inputs.scales = m_settings.scales;
+            inputs.format = m_format;
+            inputs.fileType = m_settings.fileType;
+            inputs.runSettingsFile = m_settings.runSettingsFile;
+            if (!m_run.beginLocked(inputs)) {
+                return false;
+            }
         }
+    }
+    if (!refusal.empty()) {
+        showSettingsProblem(m_deps.messages, refusal); // outside the lock: a box may be modal
+        return false;
     }
     m_run.proceed(std::move(inputs));
     return true;
@@ -247,6 +287,11 @@ int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16
                                        &CallbackRouter::onReply, &CallbackRouter::onEvent);
 }
 
+bool UpdateController::requestStop()
+{
+    return m_impl->run().requestStop();
+}
+
 void UpdateController::setWindowOpen(bool open)
 {
     m_impl->run().setWindowOpen(open);
@@ -262,6 +307,11 @@ bool UpdateController::runBusy() const
 int UpdateController::scaleCount() const
 {
     return m_impl->m_holder.scaleCount();
+}
+
+std::string UpdateController::settingsError() const
+{
+    return m_impl->settingsError();
 }
 
 void UpdateController::setRunFinishedHandler(std::function<void(const RunSummary&)> handler)

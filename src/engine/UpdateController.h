@@ -60,11 +60,18 @@ public:
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
 
+    // Stops a busy run after the records in flight (see UpdateRun::requestStop); false when
+    // no run is busy.
+    bool requestStop();
+
     // Set while a settings or About window is open: runs are refused.
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
     int scaleCount() const;
+    // The message of the last settings problem found by a load or that refused a run, ""
+    // when there was none.
+    std::string settingsError() const;
 
     // Called once per run, when it returned to idle (also for a run that found nothing to
     // send), after the engine's lock was released; may run on the scale library's thread.

@@ -5,6 +5,7 @@
 #include "engine/RunBlocks.h"
 #include "engine/RunServices.h"
 #include "engine/SettingsHolder.h"
+#include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
 
 #include <utility>
@@ -116,9 +117,19 @@ void UpdateRun::openScale(RunScale& scale)
     };
     {
         Lock lock(*this);
-        if (m_run->FindScaleByIp(entry.ip()) != &scale) {
+        if (m_run->stopRequested) {
+            fail();
+            return;
+        }
+        std::string problem = scaleEntryProblem(entry);
+        if (problem.empty() && m_run->FindScaleByIp(entry.ip()) != &scale) {
             // Replies name a scale by its address: a second scale with the same address would
             // never hear back, and the run would never end.
+            problem = "an earlier scale in [IPLIST] has the same address";
+        }
+        if (!problem.empty()) {
+            scale.notTried = problem;
+            trace("scale " + std::string(entry.ip()) + " not tried: " + problem);
             fail();
             return;
         }
@@ -169,7 +180,12 @@ void UpdateRun::endRun(bool progressShown)
 {
     std::vector<std::string> backedUp;
     std::vector<std::string> kept;
-    if (m_run->attempted) {
+    if (m_run->stopRequested) {
+        // Stopped part-way: every file stays for a later run.
+        for (const auto& file : m_run->files()) {
+            kept.push_back(file.path);
+        }
+    } else if (m_run->attempted) {
         std::vector<DataFileEntry> toBackUp;
         for (const auto& file : m_run->files()) {
             // Never read, or changed since: its lines were not (all) sent.
@@ -196,6 +212,16 @@ void UpdateRun::endRun(bool progressShown)
 void UpdateRun::restartTimerLocked()
 {
     m_timer.restart(m_period.milliseconds);
+}
+
+bool UpdateRun::requestStop()
+{
+    Lock lock(*this);
+    if (!m_busy || !m_run) {
+        return false;
+    }
+    m_run->stopRequested = true;
+    return true;
 }
 
 void UpdateRun::setPeriod(const UpdatePeriod& period)

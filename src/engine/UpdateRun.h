@@ -79,6 +79,10 @@ public:
     bool beginLocked(const RunInputs& inputs);
     int proceed(RunInputs inputs);
 
+    // Stops a busy run after the records in flight: no further line is sent, every scale
+    // that has not finished fails, and no data file is backed up. False when no run is busy.
+    bool requestStop();
+
     // Both take the lock themselves.
     void setPeriod(const UpdatePeriod& period);
     void restartTimer();

@@ -7,6 +7,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ScaleList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsPaths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsProblems.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdatePeriod.cpp
 )
 # The last place findConfigTemplateDir() looks: the template in this source tree.

@@ -77,20 +77,6 @@ TEST(BackupDataFiles, RenamesWithTheStampAndKeepsRewrittenFiles)
     EXPECT_EQ(readFile(dir.file("ITEM2.TXT")), "rewritten after reading");
 }
 
-TEST(CountFinishedScales, CountsBothFlags)
-{
-    struct Scale
-    {
-        int finished;
-        int succeeded;
-    };
-    const std::vector<Scale> scales{{1, 1}, {1, 0}, {0, 0}};
-    const auto counts = CountFinishedScales(scales);
-    EXPECT_EQ(counts.scales, 3);
-    EXPECT_EQ(counts.finished, 2);
-    EXPECT_EQ(counts.succeeded, 1);
-}
-
 TEST(PrepareDataOption, FixedTypeWritesTheLevelsIntoTheModelSection)
 {
     TempDir dir;
