@@ -117,6 +117,14 @@ echo "   ${out}/progress-window.png"
 
 "${bin}/src/app/ostrel" --send exit
 
+echo "== the configuration window with three scales, and the scale input window"
+if [[ ! -x "${bin}/tests/gui/shot_config_dlg" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_config_dlg
+fi
+"${bin}/tests/gui/shot_config_dlg" "${out}/config-window.png" "${out}/scale-input-window.png"
+echo "   ${out}/config-window.png"
+echo "   ${out}/scale-input-window.png"
+
 echo "== the replacement rules window with three rules"
 if [[ ! -x "${bin}/tests/gui/shot_replace_dlg" ]]; then
   cmake --build "${bin}" -j "$(nproc)" --target shot_replace_dlg

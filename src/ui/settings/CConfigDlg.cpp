@@ -98,8 +98,11 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setAllColumnsShowFocus(true);
     m_list->setUniformRowHeights(true);
-    m_list->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d0d0d0; "
-                                         "border-bottom: 1px solid #d0d0d0; }"));
+    // Grid lines; a styled item needs its selection colours restated.
+    m_list->setStyleSheet(QStringLiteral(
+        "QTreeView::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; }"
+        "QTreeView::item:selected { background: palette(highlight); "
+        "color: palette(highlighted-text); }"));
     m_list->header()->setSectionsClickable(true);
     m_list->header()->setSectionsMovable(false);
     m_list->header()->setStretchLastSection(false);
