@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
+#include "SimStoreReader.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,31 +21,11 @@
 namespace ostrel {
 namespace {
 
+using test::receivedPlus;
 using test::RunWaiter;
 using test::ScaleConfig;
 
 using SimChild = sim::SimChildProcess;
-
-// The PLU numbers a scale accepted, in order of arrival, from the simulator's store.
-std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
-{
-    std::vector<int> plus;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return plus;
-    }
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT plu_number FROM received WHERE scale = ? ORDER BY rowid", -1,
-                       &statement, nullptr);
-    sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        plus.push_back(sqlite3_column_int(statement, 0));
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return plus;
-}
 
 std::vector<std::string> numberedLines(int first, int count)
 {

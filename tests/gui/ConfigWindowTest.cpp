@@ -19,12 +19,13 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <sqlite3.h>
+#include "SimStoreReader.h"
 
 namespace ostrel {
 
 using test::chooseMenuItem;
 using test::clickButton;
+using test::receivedPlus;
 using test::TrayProgram;
 using test::whenModal;
 
@@ -57,24 +58,6 @@ QStringList column(QTreeWidget* list, int index)
         texts << list->topLevelItem(row)->text(index);
     }
     return texts;
-}
-
-std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
-{
-    std::vector<int> plus;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "SELECT plu_number FROM received WHERE scale = ? ORDER BY rowid", -1,
-                           &statement, nullptr);
-        sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            plus.push_back(sqlite3_column_int(statement, 0));
-        }
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close(db);
-    return plus;
 }
 
 } // namespace

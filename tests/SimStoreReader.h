@@ -1,0 +1,30 @@
+// Reads what the simulated scale stored: the PLU numbers one scale accepted, in order of
+// arrival, from the simulator's SQLite database.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+namespace ostrel::test {
+
+inline std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
+{
+    std::vector<int> plus;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "SELECT plu_number FROM received WHERE scale = ? ORDER BY rowid", -1,
+                           &statement, nullptr);
+        sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            plus.push_back(sqlite3_column_int(statement, 0));
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return plus;
+}
+
+} // namespace ostrel::test
