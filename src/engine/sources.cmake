@@ -3,6 +3,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DataFileReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataOption.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileIdentity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImportSources.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineParsers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineSplitter.cpp
