@@ -1,11 +1,13 @@
 #include "engine/UpdateController.h"
 
+#include "engine/FileSettle.h"
 #include "engine/RunBlocks.h"
 #include "engine/RunSettings.h"
 #include "engine/SettingsHolder.h"
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
 #include "format/LayoutKeys.h"
+#include "platform/Trace.h"
 
 #include <utility>
 
@@ -40,6 +42,7 @@ public:
     Dependencies m_deps;
     SettingsHolder m_holder;
     UpdateRun& run() { return m_run; }
+    std::int64_t settleWaitMs() const { return m_settleWaitMs; }
 
 private:
     // LoadRunSettings and LoadImportFormat: files are read and the message shown without the
@@ -57,7 +60,12 @@ private:
     // True when a run started.
     bool triggeredRun(const std::string& pattern, bool rediscover = true);
 
+    // A trigger that left files still being written asks for an early tick to take them.
+    void noteUnsettled(const FileSettle::Split& split);
+
     ImportFormatLoader m_formatLoader; // the triggers' thread only
+    FileSettle m_settle;               // the triggers' thread only
+    std::int64_t m_settleWaitMs = 0;   // the last trigger's, 0 when every file had settled
     RunSettings m_settings;
     ImportFormat m_format;
     std::string m_pattern;
@@ -129,27 +137,47 @@ std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& p
 
 bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool rediscover)
 {
+    const int settleSeconds = readSettleSeconds(m_deps.paths.tarvikIni);
     RunInputs inputs;
+    FileSettle::Split split;
+    bool started = false;
     {
         UpdateRun::Lock lock(m_run);
         if (rediscover) {
             m_found = FindDataFiles(pattern);
         }
-        if (HasNewDataFile(m_found, m_settings.createDate, m_holder) != 1) {
-            return false;
-        }
-        inputs.stamp = m_stamp;
-        inputs.files = m_found;
-        inputs.scales = m_settings.scales;
-        inputs.format = m_format;
-        inputs.fileType = m_settings.fileType;
-        inputs.runSettingsFile = m_settings.runSettingsFile;
-        if (!m_run.beginLocked(inputs)) {
-            return false;
+        split = m_settle.split(m_found, settleSeconds);
+        // HasNewDataFile first: it also routes the library's replies back to runs.
+        const bool fileIsNew = HasNewDataFile(split.settled, m_settings.createDate, m_holder) == 1;
+        if (fileIsNew || m_run.catchUpPendingLocked(m_settings.scales)) {
+            inputs.stamp = m_stamp;
+            inputs.files = split.settled;
+            inputs.scales = m_settings.scales;
+            inputs.format = m_format;
+            inputs.fileType = m_settings.fileType;
+            inputs.runSettingsFile = m_settings.runSettingsFile;
+            started = m_run.beginLocked(inputs);
         }
     }
-    m_run.proceed(std::move(inputs));
-    return true;
+    noteUnsettled(split);
+    if (started) {
+        m_run.proceed(std::move(inputs));
+    }
+    return started;
+}
+
+void UpdateController::Impl::noteUnsettled(const FileSettle::Split& split)
+{
+    for (const std::string& path : split.unsettled) {
+        trace(path + " is still being written: left for the next trigger");
+    }
+    const bool wasWaiting = m_settleWaitMs != 0;
+    m_settleWaitMs = split.waitMs;
+    if (split.waitMs != 0) {
+        m_run.restartTimerIn(static_cast<std::uint32_t>(split.waitMs));
+    } else if (wasWaiting && !m_run.runBusy()) {
+        m_run.restartTimer(); // back to the period (a run's end restarts it anyway)
+    }
 }
 
 void UpdateController::Impl::startUp()
@@ -178,7 +206,7 @@ void UpdateController::Impl::onDirectDownload()
     loadSettings();
     makeStamp();
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
-    if (!triggeredRun(pattern())) {
+    if (!triggeredRun(pattern()) && m_settleWaitMs == 0) {
         // Waiting for a reload to restart it would leave the shop without updates.
         m_run.restartTimer();
     }
@@ -252,6 +280,10 @@ bool UpdateController::windowOpen() const
 bool UpdateController::runBusy() const
 {
     return m_impl->run().runBusy();
+}
+std::int64_t UpdateController::settleWaitMs() const
+{
+    return m_impl->settleWaitMs();
 }
 int UpdateController::scaleCount() const
 {

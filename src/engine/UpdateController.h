@@ -62,6 +62,9 @@ public:
     bool windowOpen() const;
     bool runBusy() const;
     int scaleCount() const;
+    // Set by a trigger that left data files still being written: the milliseconds until the
+    // first may have settled (the timer then ticks that early); 0 when none was left.
+    std::int64_t settleWaitMs() const;
 
     // Called once per run, when it returned to idle (also for a run that found nothing to
     // send), after the engine's lock was released; may run on the scale library's thread.

@@ -21,6 +21,10 @@
 
 namespace ostrel {
 
+// Beside the log, so a shop's whole history is in one folder.
+inline constexpr const char* kJournalFileName = "delivery.db";
+
+class DeliveryJournal;
 class ProgressSink;
 class ScaleLibrary;
 class SettingsHolder;
@@ -78,10 +82,14 @@ public:
     // rest without it.
     bool beginLocked(const RunInputs& inputs);
     int proceed(RunInputs inputs);
+    // With the lock held: whether one of these scales has lines of an earlier file to get.
+    bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales);
 
     // Both take the lock themselves.
     void setPeriod(const UpdatePeriod& period);
     void restartTimer();
+    // One early tick: the period again from the run's end or the next restart.
+    void restartTimerIn(std::uint32_t milliseconds);
     void stopTimer();
     void setWindowOpen(bool open);
     bool windowOpen() const;
@@ -97,7 +105,10 @@ private:
     // The rest with the lock held.
     void FinishRunIfDone();
     void endRun(bool progressShown);
+    void backUpFiles(RunSummary& summary);
     void restartTimerLocked();
+    // Opened at first need, in the log folder; nullptr while it cannot be.
+    DeliveryJournal* journalLocked();
 
     const SettingsPaths& m_paths;
     ScaleLibrary& m_library;
@@ -110,6 +121,8 @@ private:
     UpdatePeriod m_period;
     bool m_windowOpen = false;
     bool m_busy = false;
+    std::unique_ptr<DeliveryJournal> m_journal;
+    std::string m_journalError;
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
     std::optional<RunSummary> m_pendingSummary;
     std::function<void(const RunSummary&)> m_onFinished;
