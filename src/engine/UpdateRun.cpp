@@ -129,9 +129,15 @@ int UpdateRun::proceed(RunInputs inputs)
         Lock lock(*this);
         planner.plan(*m_run, m_run->journal(), m_logPaths, sources, inputs.fileType,
                      m_holder.decimals());
-        const bool anythingDue =
-            std::any_of(m_run->scales().begin(), m_run->scales().end(),
-                        [](const RunScale& scale) { return !scale.plan.empty(); });
+        bool anythingDue = false;
+        for (RunScale& scale : m_run->scales()) {
+            anythingDue = anythingDue || !scale.plan.empty();
+            if (scale.plan.empty()) {
+                // It has every line already: it is not contacted and logs nothing.
+                scale.entry.finished = true;
+                scale.entry.succeeded = true;
+            }
+        }
         if (!anythingDue) {
             m_run->opening = false;
             endRun(false);
@@ -141,14 +147,9 @@ int UpdateRun::proceed(RunInputs inputs)
     }
     // m_run stays this run's until it is idle again, and only this thread replaces it.
     for (auto& scale : m_run->scales()) {
-        if (scale.plan.empty()) {
-            Lock lock(*this);
-            // It has every line already: it is not contacted and logs nothing.
-            scale.entry.finished = true;
-            scale.entry.succeeded = true;
-            continue;
+        if (!scale.plan.empty()) {
+            openScale(scale);
         }
-        openScale(scale);
     }
     Lock lock(*this);
     m_run->opening = false;
