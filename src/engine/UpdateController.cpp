@@ -173,10 +173,9 @@ void UpdateController::Impl::noteUnsettled(const FileSettle::Split& split)
     }
     const bool wasWaiting = m_settleWaitMs != 0;
     m_settleWaitMs = split.waitMs;
-    if (split.waitMs != 0) {
-        m_run.restartTimerIn(static_cast<std::uint32_t>(split.waitMs));
-    } else if (wasWaiting && !m_run.runBusy()) {
-        m_run.restartTimer(); // back to the period (a run's end restarts it anyway)
+    m_run.setEarlyTick(static_cast<std::uint32_t>(split.waitMs));
+    if (split.waitMs != 0 || (wasWaiting && !m_run.runBusy())) {
+        m_run.restartTimer();
     }
 }
 

@@ -291,7 +291,7 @@ void UpdateRun::backUpFiles(RunSummary& summary)
 
 void UpdateRun::restartTimerLocked()
 {
-    m_timer.restart(m_period.milliseconds);
+    m_timer.restart(m_earlyTickMs != 0 ? m_earlyTickMs : m_period.milliseconds);
 }
 
 void UpdateRun::setPeriod(const UpdatePeriod& period)
@@ -306,10 +306,10 @@ void UpdateRun::restartTimer()
     restartTimerLocked();
 }
 
-void UpdateRun::restartTimerIn(std::uint32_t milliseconds)
+void UpdateRun::setEarlyTick(std::uint32_t milliseconds)
 {
     Lock lock(*this);
-    m_timer.restart(milliseconds);
+    m_earlyTickMs = milliseconds;
 }
 
 void UpdateRun::stopTimer()

@@ -88,8 +88,9 @@ public:
     // Both take the lock themselves.
     void setPeriod(const UpdatePeriod& period);
     void restartTimer();
-    // One early tick: the period again from the run's end or the next restart.
-    void restartTimerIn(std::uint32_t milliseconds);
+    // While a data file is settling the timer ticks this early (0: the period again); set
+    // before the restart so that a run's end keeps it.
+    void setEarlyTick(std::uint32_t milliseconds);
     void stopTimer();
     void setWindowOpen(bool open);
     bool windowOpen() const;
@@ -119,6 +120,7 @@ private:
 
     mutable std::mutex m_mutex;
     UpdatePeriod m_period;
+    std::uint32_t m_earlyTickMs = 0;
     bool m_windowOpen = false;
     bool m_busy = false;
     std::unique_ptr<DeliveryJournal> m_journal;
