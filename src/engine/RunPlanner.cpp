@@ -19,13 +19,6 @@ std::string ipOfKey(const std::string& key)
     return key.substr(0, key.rfind(':'));
 }
 
-// "<folder>/<name without extension>_*.bak": every backup name the file can have had.
-std::string backupPattern(const std::string& path)
-{
-    std::string pattern = backupName(path, "*");
-    return pattern;
-}
-
 } // namespace
 
 std::optional<RunPlanner::ReadFile>
@@ -37,7 +30,8 @@ RunPlanner::readCatchUpSource(DataFileReader& reader, const DeliveryJournal::Fil
     }
     candidates.push_back(file.path);
     // The run may have ended between the rename and its record in the journal.
-    for (auto& match : findFiles(backupPattern(file.path))) {
+    // Every name its backup can have: "<folder>/<name without extension>_*.bak".
+    for (auto& match : findFiles(backupName(file.path, "*"))) {
         if (std::find(candidates.begin(), candidates.end(), match.path) == candidates.end()) {
             candidates.push_back(std::move(match.path));
         }
