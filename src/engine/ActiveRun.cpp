@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint64_t kBarMaximum = 65535;
 constexpr std::uint64_t kPerMille = 1000;
+constexpr std::chrono::milliseconds kJournalBatchTime{200};
 
 } // namespace
 
@@ -96,15 +97,41 @@ void ActiveRun::acknowledge(RunScale& scale, std::size_t line, std::string_view 
         return;
     }
     for (const LineRange& range : scale.plan) {
-        if (line >= range.from && line < range.to) {
-            const RunFile& file = m_files[range.file];
-            if (file.journalId != 0) {
-                m_journal->acknowledge(file.journalId, scale.key,
-                                       static_cast<int>(line - file.begin), skipReason);
-            }
+        if (line < range.from || line >= range.to) {
+            continue;
+        }
+        const RunFile& file = m_files[range.file];
+        if (file.journalId == 0) {
             return;
         }
+        const int local = static_cast<int>(line - file.begin);
+        int& next = m_unwrittenAcks[{file.journalId, scale.key}];
+        next = std::max(next, local + 1);
+        if (!skipReason.empty()) {
+            m_unwrittenSkips.push_back({file.journalId, scale.key, local, std::string(skipReason)});
+        }
+        break;
     }
+    if (std::chrono::steady_clock::now() - m_lastFlush >= kJournalBatchTime) {
+        flushJournal();
+    }
+}
+
+void ActiveRun::flushJournal()
+{
+    m_lastFlush = std::chrono::steady_clock::now();
+    if (m_journal == nullptr || (m_unwrittenAcks.empty() && m_unwrittenSkips.empty())) {
+        return;
+    }
+    DeliveryJournal::Batch batch(m_journal);
+    for (const Skip& skip : m_unwrittenSkips) {
+        m_journal->acknowledge(skip.fileId, skip.scale, skip.line, skip.reason);
+    }
+    for (const auto& [row, next] : m_unwrittenAcks) {
+        m_journal->acknowledge(row.first, row.second, next - 1);
+    }
+    m_unwrittenSkips.clear();
+    m_unwrittenAcks.clear();
 }
 
 bool ActiveRun::fileDone(const RunScale& scale, std::size_t file) const

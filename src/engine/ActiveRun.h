@@ -9,8 +9,10 @@
 #include "engine/RunSettings.h"
 #include "engine/SendLog.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,7 +89,10 @@ public:
     // Moves the scale's next line past the ends of its ranges; false when all are done.
     bool seekDueLine(RunScale& scale);
     // Line `line` of the table is done for the scale: accepted, or skipped for `skipReason`.
+    // Written to the journal in batches (a transaction per line would halve the run's
+    // speed); a crash loses at most the last batch, whose lines a catch-up sends again.
     void acknowledge(RunScale& scale, std::size_t line, std::string_view skipReason = {});
+    void flushJournal();
     // Whether the scale has every due line of file `file`.
     bool fileDone(const RunScale& scale, std::size_t file) const;
 
@@ -108,6 +113,16 @@ private:
     std::string m_stamp;
     std::vector<RunFile> m_files;
     DeliveryJournal* m_journal = nullptr;
+    struct Skip
+    {
+        std::int64_t fileId;
+        std::string scale;
+        int line;
+        std::string reason;
+    };
+    std::map<std::pair<std::int64_t, std::string>, int> m_unwrittenAcks; // next line
+    std::vector<Skip> m_unwrittenSkips;
+    std::chrono::steady_clock::time_point m_lastFlush = std::chrono::steady_clock::now();
     std::vector<RunScale> m_scales; // sized once: the library holds addresses of its texts
     RunLines m_lines;
     std::uint64_t m_progressTotal = 0;

@@ -232,6 +232,7 @@ void UpdateRun::FinishRunIfDone()
 
 void UpdateRun::endRun(bool progressShown)
 {
+    m_run->flushJournal();
     RunSummary summary = m_run->summary();
     summary.keptForNextRun = m_run->unread;
     summary.catchUpsGone = m_run->catchUpsGone;
