@@ -116,3 +116,53 @@ import -window root "${out}/progress-window.png"
 echo "   ${out}/progress-window.png"
 
 "${bin}/src/app/ostrel" --send exit
+
+echo "== the replacement rules window with three rules"
+if [[ ! -x "${bin}/tests/gui/shot_replace_dlg" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_replace_dlg
+fi
+"${bin}/tests/gui/shot_replace_dlg" "${out}/replace-window.png"
+echo "   ${out}/replace-window.png"
+# ---------------------------------------------------------------------------------------------
+echo "== the PLU file setting window with a sample file (own, larger X screen)"
+# The window is larger than the tray screen above, so it gets an X server of its own.
+Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"${work}/display-plu" \
+  >"${work}/xvfb-plu.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -s "${work}/display-plu"
+export DISPLAY=":$(head -n1 "${work}/display-plu")"
+trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel --height 28 \
+  --SetDockType false --transparent false --tint 0xd6d6d6 >"${work}/trayer-plu.log" 2>&1 &
+pids+=($!)
+wait_for 100 panel_up
+panel="$(xdotool search --name '^panel$' | head -n1)"
+
+export OSTREL_INSTANCE_NAME="ostrel-shots-plu-$$"
+set_key SENDFILE CREATEDATE 99991231235959 # the sample is for the window, not for a run
+sed -i 's/^FILETYPE=.*/FILETYPE=1/' "${config}/Tarvik.ini"
+rm -f "${work}/plu-in/"* # the sample is the oldest data file
+{
+  printf '// PLU export of the back office, %s\r\n' "2026-12-09"
+  printf '// dept,plu,type,name,price,item code\r\n'
+  printf '1,%d,0,%s,%s,%d\r\n' 1001 "Apples Golden" 2.49 1001 1002 "Pears Conference" 1.99 1002
+} >"${work}/plu-in/PLU0002.TXT"
+
+"${bin}/src/app/ostrel" >"${work}/ostrel-plu.log" 2>&1 &
+pids+=($!)
+wait_for 200 find_icon
+xdotool mousemove --window "${icon}" 8 8 click 3
+wait_for 50 find_menu
+xdotool key Down Down Return # "PLU File Setting"
+select_dlg=""
+find_select() {
+  select_dlg="$(xdotool search --onlyvisible --name '^Select$' 2>/dev/null | head -n1)"
+  [[ -n "${select_dlg}" ]]
+}
+wait_for 100 find_select
+xdotool mousemove 1000 10
+sleep 1 # the preview fills the value column
+import -window "${select_dlg}" "${out}/plu-file-setting.png"
+echo "   ${out}/plu-file-setting.png"
+xdotool windowfocus --sync "${select_dlg}" key Escape 2>/dev/null || true
+sleep 0.3
+"${bin}/src/app/ostrel" --send exit

@@ -1,10 +1,26 @@
 #include "app/CUpdaterApp.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 
 #include <cstdio>
 
 namespace ostrel {
+namespace {
+
+// Every event loop ends, the modal ones of message boxes and dialogs included.
+void endAllEventLoops()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+    QCoreApplication::exit(0);
+}
+
+} // namespace
 
 CUpdaterApp::CUpdaterApp(InstancePaths instance, SettingsPaths paths, Services services)
     : m_instancePaths(std::move(instance)), m_paths(std::move(paths)), m_services(services),
@@ -44,12 +60,29 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
 
     m_mainDlg = std::make_unique<CMainDlg>(CMainDlg::Dependencies{
         m_paths, m_services.library, m_services.messages, m_timer, m_services.clock});
-    QObject::connect(m_mainDlg.get(), &CMainDlg::ended, QCoreApplication::instance(),
-                     &QCoreApplication::quit, Qt::QueuedConnection);
+    // The window itself is the context: a queued end that arrives after it is gone (and this
+    // object with it) is dropped instead of ending some later event loop.
+    QObject::connect(
+        m_mainDlg.get(), &CMainDlg::ended, m_mainDlg.get(),
+        [this] {
+            m_exitRequested = true;
+            endAllEventLoops();
+        },
+        Qt::QueuedConnection);
     // Without a tray the program runs on: Qt shows the icon once a tray appears.
     m_mainDlg->OnCreate();
     m_mainDlg->OnInitDialog();
     return Start::Running;
+}
+
+void CUpdaterApp::requestExit()
+{
+    if (m_mainDlg) {
+        m_mainDlg->OnExit(); // its ended() ends the loops
+    } else {
+        m_exitRequested = true;
+        endAllEventLoops();
+    }
 }
 
 void CUpdaterApp::ExitInstance()

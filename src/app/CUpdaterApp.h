@@ -47,6 +47,11 @@ public:
     // registry value is written all the same.
     void ExitInstance();
 
+    // Exit as the exit message asks for it, also from a signal: open message boxes and dialogs
+    // are closed, so the end never waits for someone to click OK.
+    void requestExit();
+    bool exitRequested() const { return m_exitRequested; }
+
     CMainDlg* mainDlg() { return m_mainDlg.get(); }
     QString errorText() const { return m_error; }
 
@@ -61,6 +66,7 @@ private:
     QtUpdateTimer m_timer;
     std::unique_ptr<CMainDlg> m_mainDlg;
     QString m_error;
+    bool m_exitRequested = false;
 };
 
 } // namespace ostrel

@@ -32,6 +32,7 @@ struct InstanceMessage
 inline constexpr std::size_t kInstanceFrameSize = 8;
 inline constexpr std::uint8_t kInstanceFrameVersion = 1;
 inline constexpr char kInstanceAck = 0x06;
+inline constexpr char kInstanceRefused = 0x15; // the running instance does not take this kind
 
 std::array<char, kInstanceFrameSize> encodeInstanceMessage(const InstanceMessage& message);
 

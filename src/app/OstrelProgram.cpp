@@ -40,12 +40,14 @@ void printSummary(const RunSummary& summary)
         std::printf("  %d bad line(s) skipped while reading\n", summary.linesSkipped);
     }
     for (const auto& scale : summary.scales) {
-        const char* result = scale.nothingDue  ? "up to date"
-                             : scale.succeeded ? "SUCCESS"
-                             : scale.reached   ? "FAILED"
-                                               : "FAILED (not reachable)";
+        const std::string result = scale.nothingDue  ? "up to date"
+                                   : scale.succeeded ? "SUCCESS"
+                                   : scale.reached   ? "FAILED"
+                                   : scale.notTried.empty()
+                                       ? "FAILED (not reachable)"
+                                       : "FAILED (not tried: " + scale.notTried + ")";
         std::printf("  scale %s (%s): %s, %d line(s) accepted", scale.ipText.c_str(),
-                    scale.name.c_str(), result, scale.linesAccepted);
+                    scale.name.c_str(), result.c_str(), scale.linesAccepted);
         if (scale.linesSkipped > 0) {
             std::printf(", %d skipped", scale.linesSkipped);
         }
@@ -65,7 +67,9 @@ void printSummary(const RunSummary& summary)
         std::printf("  backup failed %s: %s\n", failure.file.c_str(), failure.reason.c_str());
     }
     for (const std::string& file : summary.keptForNextRun) {
-        std::printf("  kept for the next run (unread, or changed while sending) %s\n",
+        std::printf(summary.interrupted
+                        ? "  kept for the next run %s\n"
+                        : "  kept for the next run (unread, or changed while sending) %s\n",
                     file.c_str());
     }
     std::fflush(stdout);
@@ -181,6 +185,8 @@ int runTray(int& argc, char** argv)
     CUpdaterApp updater(InstancePaths::forCurrentUser(),
                         SettingsPaths::fromDocuments(GetPathDocuments()),
                         CUpdaterApp::Services{library, messages, clock});
+    // Installed before start-up, whose messages may already wait for an answer.
+    SignalQuitter quitter([&updater] { updater.requestExit(); });
     switch (updater.InitInstance()) {
     case CUpdaterApp::Start::SecondInstance:
         return kExitOk;
@@ -190,7 +196,9 @@ int runTray(int& argc, char** argv)
     case CUpdaterApp::Start::Running:
         break;
     }
-    SignalQuitter quitter;
+    if (updater.exitRequested()) {
+        return kExitOk; // asked to end while start-up showed a message
+    }
     const int code = QApplication::exec();
     updater.ExitInstance();
     return code;
@@ -201,6 +209,8 @@ int runOnce(int& argc, char** argv)
     QCoreApplication app(argc, argv);
     InstanceServer instance(InstancePaths::forCurrentUser());
     HeadlessProgram* program = nullptr;
+    // A one-off run ends by itself; a script that asks it to exit learns why it will not.
+    instance.refuse(InstanceMessage::Kind::Exit);
     const auto acquired = instance.acquire([&](const InstanceMessage& message) {
         if (program != nullptr && message.kind == InstanceMessage::Kind::CopyData) {
             program->controller().onCopyData(message.code);
@@ -217,6 +227,11 @@ int runOnce(int& argc, char** argv)
     }
 
     const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    if (!fileExists(paths.tarvikIni) && entryExists(paths.tarvikIni)) {
+        std::fprintf(stderr, "ostrel: the settings file %s is not a regular file\n",
+                     paths.tarvikIni.c_str());
+        return kExitSettingsError;
+    }
     if (!fileExists(paths.tarvikIni)) {
         std::fprintf(stderr,
                      "ostrel: no settings file %s\n"
@@ -225,11 +240,22 @@ int runOnce(int& argc, char** argv)
         return kExitSettingsError;
     }
 
-    SignalQuitter quitter;
     // Outlive the program: its library thread may hand over a summary until it stops.
     std::optional<RunSummary> finished;
     EventLoopCalls toEventLoop;
     HeadlessProgram once(paths);
+    bool interrupted = false;
+    // The first signal lets the records in flight finish and ends the run with its log lines;
+    // a second one ends the program at once.
+    SignalQuitter quitter([&] {
+        if (!interrupted && once.controller().requestStop()) {
+            interrupted = true;
+            trace("stopping after the records in flight");
+            return;
+        }
+        interrupted = true;
+        app.quit();
+    });
     once.controller().setRunFinishedHandler([&](const RunSummary& summary) {
         // May come from the scale library's thread: hand it to the event loop.
         toEventLoop.post([&app, &finished, summary] {
@@ -249,12 +275,13 @@ int runOnce(int& argc, char** argv)
         QEventLoop settle;
         QTimer::singleShot(static_cast<int>(waitMs), &settle, &QEventLoop::quit);
         settle.exec();
-        if (!finished && !once.controller().runBusy()) { // the timer may have run it
+        // The timer may have run it, or a signal ended the wait.
+        if (!finished && !interrupted && !once.controller().runBusy()) {
             once.controller().onTimerTick();
             QCoreApplication::processEvents();
         }
     }
-    if (once.controller().scaleCount() == 0) {
+    if (once.controller().scaleCount() == 0 && !once.controller().runBusy()) {
         program = nullptr;
         return kExitSettingsError;
     }
@@ -262,13 +289,23 @@ int runOnce(int& argc, char** argv)
         app.exec();
     }
     program = nullptr;
+    if (finished) {
+        printSummary(*finished);
+    }
+    if (interrupted || (finished && finished->interrupted)) {
+        std::printf("interrupted\n");
+        std::fflush(stdout);
+        return kExitScaleFailed;
+    }
+    if (!once.controller().settingsError().empty()) {
+        return kExitSettingsError; // the message said what is wrong
+    }
     if (!finished) {
         std::printf(once.controller().settleWaitMs() > 0
                         ? "A data file is still being written: left for the next run.\n"
                         : "No new data file.\n");
         return kExitOk;
     }
-    printSummary(*finished);
     for (const auto& scale : finished->scales) {
         if (!scale.succeeded) {
             return kExitScaleFailed;

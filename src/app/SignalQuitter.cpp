@@ -20,7 +20,7 @@ void onSignal(int)
 
 } // namespace
 
-SignalQuitter::SignalQuitter()
+SignalQuitter::SignalQuitter(std::function<void()> handler) : m_onSignal(std::move(handler))
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds) != 0) {
         return;
@@ -31,9 +31,18 @@ SignalQuitter::SignalQuitter()
     m_notifier = std::make_unique<QSocketNotifier>(m_fds[0], QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
         char buffer[16];
-        while (::read(m_fds[0], buffer, sizeof(buffer)) > 0) {
+        ssize_t got = 0;
+        int arrived = 0;
+        while ((got = ::read(m_fds[0], buffer, sizeof(buffer))) > 0) {
+            arrived += static_cast<int>(got);
         }
-        QCoreApplication::quit();
+        for (int i = 0; i < arrived; ++i) {
+            if (m_onSignal) {
+                m_onSignal();
+            } else {
+                QCoreApplication::quit();
+            }
+        }
     });
     struct sigaction action
     {

@@ -1,9 +1,10 @@
-// Ends the event loop cleanly on SIGINT and SIGTERM (self-pipe, so the handler stays
-// async-signal-safe).
+// Turns SIGINT and SIGTERM into a call on the event loop's thread (self-pipe, so the handler
+// stays async-signal-safe). Without a handler of its own it ends the event loop.
 #pragma once
 
 #include <QSocketNotifier>
 
+#include <functional>
 #include <memory>
 
 namespace ostrel {
@@ -11,7 +12,7 @@ namespace ostrel {
 class SignalQuitter final
 {
 public:
-    SignalQuitter();
+    explicit SignalQuitter(std::function<void()> onSignal = {});
     ~SignalQuitter();
     SignalQuitter(const SignalQuitter&) = delete;
     SignalQuitter& operator=(const SignalQuitter&) = delete;
@@ -19,6 +20,7 @@ public:
 private:
     int m_fds[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::function<void()> m_onSignal;
 };
 
 } // namespace ostrel

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
@@ -11,15 +13,18 @@
 namespace ostrel {
 namespace {
 
-QString runtimeFolder()
+QString runtimeFolder(QString& error)
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists()) {
         return QString::fromLocal8Bit(runtime);
     }
-    const QString folder = QDir::tempPath() + QStringLiteral("/ostrel-%1").arg(::getuid());
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The temp folder is shared by every user: the folder is ours only if we made it so.
+    const QString folder = QDir::tempPath() + QStringLiteral("/ostrel-%1").arg(::geteuid());
+    const std::string problem = ensurePrivateFolder(folder.toStdString());
+    if (!problem.empty()) {
+        error = QString::fromStdString(problem);
+    }
     return folder;
 }
 
@@ -31,9 +36,10 @@ InstancePaths InstancePaths::forCurrentUser()
     if (name.isEmpty()) {
         name = QStringLiteral("ostrel");
     }
-    const QString folder = runtimeFolder();
+    QString error;
+    const QString folder = runtimeFolder(error);
     return InstancePaths{folder + QLatin1Char('/') + name + QStringLiteral(".lock"),
-                         folder + QLatin1Char('/') + name + QStringLiteral(".sock")};
+                         folder + QLatin1Char('/') + name + QStringLiteral(".sock"), error};
 }
 
 InstanceServer::InstanceServer(InstancePaths paths)
@@ -52,6 +58,10 @@ InstanceServer::~InstanceServer()
 
 InstanceServer::Result InstanceServer::acquire(Handler handler)
 {
+    if (!m_paths.error.isEmpty()) {
+        m_error = m_paths.error;
+        return Result::Failed;
+    }
     if (!m_lock.tryLock(200)) {
         if (m_lock.error() == QLockFile::LockFailedError) {
             return Result::AlreadyRunning;
@@ -87,7 +97,10 @@ void InstanceServer::onNewConnection()
             const QByteArray frame = socket->read(kInstanceFrameSize);
             const auto message =
                 decodeInstanceMessage(std::string_view(frame.constData(), frame.size()));
-            if (message && m_handler) {
+            if (message && m_refused == message->kind) {
+                socket->write(&kInstanceRefused, 1);
+                socket->flush();
+            } else if (message && m_handler) {
                 m_handler(*message);
                 socket->write(&kInstanceAck, 1);
                 socket->flush();
@@ -101,6 +114,12 @@ void InstanceServer::onNewConnection()
 bool sendToRunningInstance(const InstancePaths& paths, const InstanceMessage& message,
                            int connectTimeoutMs, QString* error)
 {
+    if (!paths.error.isEmpty()) {
+        if (error != nullptr) {
+            *error = paths.error;
+        }
+        return false;
+    }
     QLocalSocket socket;
     const QDeadlineTimer deadline(connectTimeoutMs);
     while (true) {
@@ -132,7 +151,19 @@ bool sendToRunningInstance(const InstancePaths& paths, const InstanceMessage& me
         }
     }
     char ack = 0;
-    if (socket.read(&ack, 1) != 1 || ack != kInstanceAck) {
+    const bool answered = socket.read(&ack, 1) == 1;
+    if (answered && ack == kInstanceRefused) {
+        if (error != nullptr) {
+            *error = message.kind == InstanceMessage::Kind::Exit
+                         ? QStringLiteral("the running instance is an 'ostrel --once' run, which "
+                                          "cannot be ended with --send exit; it ends when its "
+                                          "run is over (SIGTERM stops it after the records in "
+                                          "flight)")
+                         : QStringLiteral("the running instance refused the message");
+        }
+        return false;
+    }
+    if (!answered || ack != kInstanceAck) {
         if (error != nullptr) {
             *error = QStringLiteral("the running instance did not acknowledge");
         }

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ostrel {
 
@@ -17,9 +18,11 @@ struct InstancePaths
 {
     QString lockFile;
     QString socketPath;
+    QString error{}; // why the folder cannot be used; then nothing is locked or sent
 
-    // $XDG_RUNTIME_DIR (else a per-user temp folder, owner-only) and the name
-    // $OSTREL_INSTANCE_NAME (else "ostrel"), so tests can run side by side.
+    // $XDG_RUNTIME_DIR, else <temp>/ostrel-<uid>, made owner-only and refused when another
+    // user could have made it; the name $OSTREL_INSTANCE_NAME (else "ostrel"), so tests can
+    // run side by side.
     static InstancePaths forCurrentUser();
 };
 
@@ -43,6 +46,8 @@ public:
     // the thread of the caller's event loop; each is acknowledged once the handler returned.
     Result acquire(Handler handler);
     QString errorText() const { return m_error; }
+    // Messages of this kind are answered with a refusal and never reach the handler.
+    void refuse(InstanceMessage::Kind kind) { m_refused = kind; }
 
 private:
     void onNewConnection();
@@ -51,6 +56,7 @@ private:
     QLockFile m_lock;
     std::unique_ptr<QLocalServer> m_server;
     Handler m_handler;
+    std::optional<InstanceMessage::Kind> m_refused;
     QString m_error;
 };
 

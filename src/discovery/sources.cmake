@@ -1,2 +1,3 @@
 target_sources(ostrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ScaleRecord.cpp
 )

@@ -3,6 +3,7 @@
 #include "engine/DeliveryJournal.h"
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
+#include "platform/Trace.h"
 
 #include <algorithm>
 
@@ -60,7 +61,11 @@ void ActiveRun::log(const SendLogPaths& paths, const RunScale& scale, int result
     for (const std::size_t file : scale.dueFiles) {
         due.push_back(m_files[file].entry);
     }
-    WriteSendLog(paths, due, m_stamp, scale.entry.ip(), result);
+    if (WriteSendLog(paths, due, m_stamp, scale.entry.ip(), result) == 0 && !due.empty() &&
+        !m_logFailureTraced) {
+        m_logFailureTraced = true;
+        trace("cannot write the send log " + paths.logFile);
+    }
 }
 
 bool ActiveRun::startPlan(RunScale& scale)
@@ -184,6 +189,7 @@ RunSummary ActiveRun::summary() const
         result.linesSkipped += file.linesSkipped;
     }
     result.lines = static_cast<int>(m_lines.size());
+    result.interrupted = stopRequested;
     for (const auto& scale : m_scales) {
         RunSummary::ScaleResult entry;
         entry.ipText = scale.entry.ip();
@@ -193,6 +199,7 @@ RunSummary ActiveRun::summary() const
         entry.nothingDue = scale.plan.empty();
         entry.linesAccepted = scale.linesAccepted;
         entry.linesSkipped = scale.linesSkipped;
+        entry.notTried = scale.notTried;
         result.scales.push_back(std::move(entry));
         for (const LineRange& range : scale.plan) {
             if (range.catchUp) {

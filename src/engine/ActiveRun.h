@@ -55,6 +55,7 @@ struct RunScale
     bool sendCalled = false; // the opening reached SendDataEx
     int linesAccepted = 0;
     int linesSkipped = 0;
+    std::string notTried; // why the opening refused the scale before contacting it
     RecordBytes record{}; // the record in flight; the library may read it until the reply
 };
 
@@ -103,8 +104,9 @@ public:
     std::vector<std::string> catchUpsGone; // catch-ups closed for want of their bytes
     std::vector<std::string> unread;       // found files that could not be read
 
-    bool attempted = false; // a scale passed the reachability check: back up at the end
-    bool opening = true;    // RunUpdate is still opening scales: the run cannot end yet
+    bool attempted = false;     // a scale passed the reachability check: back up at the end
+    bool opening = true;        // RunUpdate is still opening scales: the run cannot end yet
+    bool stopRequested = false; // no further record goes out; unfinished scales fail
 
     // Filled in by the end of the run.
     RunSummary summary() const;
@@ -129,6 +131,7 @@ private:
     std::uint64_t m_progressDone = 0;
     std::uint64_t m_progressShown = 0;
     bool m_perMille = false;
+    mutable bool m_logFailureTraced = false; // once per run, not once per scale
 };
 
 } // namespace ostrel

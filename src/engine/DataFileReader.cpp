@@ -38,7 +38,8 @@ private:
 // The whole file and the stamp taken before reading it, so a later write shows as a change.
 std::optional<std::string> readFileWithStamp(const std::string& path, FileStamp& stamp)
 {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a FIFO put in place of the file after discovery must not hang the run.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         return std::nullopt;
     }
@@ -128,6 +129,7 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         bytes = readFileWithStamp(resolvePath(path), result.stamp);
     }
     if (!bytes) {
+        trace("cannot read the data file " + path + "; it is left for a later run");
         return result;
     }
     result.opened = true;

@@ -2,6 +2,7 @@
 
 #include "engine/SettingsHolder.h"
 #include "platform/MessageBox.h"
+#include "protocol/Ipv4Text.h"
 #include "settings/RunSettingsFile.h"
 #include "settings/ScaleList.h"
 
@@ -26,6 +27,24 @@ ScaleEntry makeScaleEntry(const RunScaleRow& row)
     entry.name = row.name.substr(0, kRunNameMax);
     entry.modelName = row.modelName.substr(0, kRunModelNameMax);
     return entry;
+}
+
+std::string scaleEntryProblem(const ScaleEntry& entry)
+{
+    std::string_view ip = entry.ip();
+    while (!ip.empty() && (ip.front() == ' ' || ip.front() == '\t')) {
+        ip.remove_prefix(1);
+    }
+    while (!ip.empty() && (ip.back() == ' ' || ip.back() == '\t')) {
+        ip.remove_suffix(1);
+    }
+    if (!parseDecimalIpv4(ip)) {
+        return "the address \"" + std::string(entry.ip()) + "\" in [IPLIST] is not an IPv4 address";
+    }
+    if (entry.port < 1 || entry.port > 65535) {
+        return "the port " + std::to_string(entry.port) + " in [IPLIST] is outside 1 to 65535";
+    }
+    return {};
 }
 
 LoadedRunSettings readRunSettings(const SettingsPaths& paths)
@@ -54,21 +73,6 @@ void showNoScaleMessage(MessageSink& messages)
 {
     messages.ShowMessage(std::string(kNoScaleText), std::string(kNoScaleCaption),
                          MessageIcon::Warning, MessageButtons::Ok);
-}
-
-int LoadRunSettings(const SettingsPaths& paths, RunSettings& settings, SettingsHolder& holder,
-                    MessageSink& messages)
-{
-    LoadedRunSettings loaded = readRunSettings(paths);
-    if (!loaded.fileFound) {
-        return 0;
-    }
-    settings = std::move(loaded.settings);
-    holder.setScaleCount(loaded.scaleCount);
-    if (loaded.scaleCount == 0) {
-        showNoScaleMessage(messages);
-    }
-    return loaded.scaleCount;
 }
 
 int HasNewDataFile(std::span<const DataFileEntry> files, std::string_view createDate,

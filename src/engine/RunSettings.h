@@ -41,6 +41,11 @@ struct ScaleEntry
 
 ScaleEntry makeScaleEntry(const RunScaleRow& row);
 
+// Why a run cannot contact this scale at all (a port outside 1 to 65535, an address that is
+// not four decimal octets), "" when it can. Cutting such a port to 16 bits would reach
+// another port.
+std::string scaleEntryProblem(const ScaleEntry& entry);
+
 struct RunSettings
 {
     UpdatePeriod period;
@@ -55,8 +60,8 @@ inline constexpr std::string_view kNoScaleText =
     "There is no scale! Please register scales at Config Menu.";
 inline constexpr std::string_view kNoScaleCaption = "Tarvik";
 
-// Everything LoadRunSettings would store, without storing it: the caller installs the result
-// under its lock and shows the no-scale message outside it.
+// LoadRunSettings without storing: the caller installs the result under its lock and shows
+// the no-scale message outside it.
 struct LoadedRunSettings
 {
     bool fileFound = false; // false: keep what was loaded before
@@ -66,11 +71,6 @@ struct LoadedRunSettings
 LoadedRunSettings readRunSettings(const SettingsPaths& paths);
 // The warning shown when no scale is registered.
 void showNoScaleMessage(MessageSink& messages);
-
-// Reads and stores in one go, for callers without a lock to respect: returns the number of
-// scales, 0 when Tarvik.ini is missing (nothing changed) or holds no scale (message shown).
-int LoadRunSettings(const SettingsPaths& paths, RunSettings& settings, SettingsHolder& holder,
-                    MessageSink& messages);
 
 // Whether a found file's last write (local time, "%Y%m%d%H%M%S") sorts after the creation
 // date; an empty date makes every existing file new. Sets the holder's run mode to the update

@@ -17,6 +17,7 @@ struct RunSummary
         bool nothingDue = false; // had every line already: not contacted
         int linesAccepted = 0;
         int linesSkipped = 0; // no record, or refused with "E88"
+        std::string notTried; // why the run never tried this scale, "" when it did
     };
     // Lines a scale got late: the rest of a file it did not get completely before.
     struct CatchUp
@@ -39,7 +40,8 @@ struct RunSummary
     std::vector<CatchUp> catchUps;
     std::vector<std::string> catchUpsGone; // the backup to catch up from no longer exists
     int lines = 0;
-    int linesSkipped = 0; // bad lines the reading passed over
+    int linesSkipped = 0;     // bad lines the reading passed over
+    bool interrupted = false; // stopped on request: unfinished scales failed, files kept
     std::vector<ScaleResult> scales;
 };
 

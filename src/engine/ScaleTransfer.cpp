@@ -107,6 +107,11 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
             m_finishRunIfDone();
             return 0;
         }
+        if (run.stopRequested) {
+            // The record in flight was answered; nothing more goes out.
+            FailScale(run, block, kFailRetriesUsed);
+            return 0;
+        }
         const auto line = static_cast<std::size_t>(entry.nextLine);
         action = run.lines().parse(line, scale->record);
         ++entry.nextLine;

@@ -1,5 +1,4 @@
-// The run's trace: the run stamp, the send log lines, the backup of sent data files, and the
-// count of finished scales.
+// The run's trace: the run stamp, the send log lines and the backup of sent data files.
 #pragma once
 
 #include "engine/DataFiles.h"
@@ -61,28 +60,5 @@ BackupOutcome backupDataFile(const DataFileEntry& file, std::string_view runStam
 
 // backupDataFile for each file; returns the number renamed.
 int BackupDataFiles(std::span<const DataFileEntry> files, std::string_view runStamp);
-
-struct FinishedScales
-{
-    int scales = 0;
-    int finished = 0;
-    int succeeded = 0;
-};
-
-// Any range of scale entries with `finished` and `succeeded` members.
-template <class ScaleRange> FinishedScales CountFinishedScales(const ScaleRange& scales)
-{
-    FinishedScales counts;
-    for (const auto& scale : scales) {
-        ++counts.scales;
-        if (scale.finished) {
-            ++counts.finished;
-        }
-        if (scale.succeeded) {
-            ++counts.succeeded;
-        }
-    }
-    return counts;
-}
 
 } // namespace ostrel

@@ -25,6 +25,16 @@ std::string SettingsHolder::decimalPointText() const
     return m_decimalPoint;
 }
 
+void SettingsHolder::loadScaleList(const std::string& tarvikIni)
+{
+    const std::vector<ScaleListRow> rows = readScaleListForWindow(tarvikIni);
+    m_scaleRecords.clear();
+    for (const auto& row : rows) {
+        m_scaleRecords.push_back(ScaleRecord::fromIpList(row.value));
+    }
+    m_scaleTable.load(rows);
+}
+
 int SettingsHolder::decimals() const
 {
     return atoiText(decimalPointText());

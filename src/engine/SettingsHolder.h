@@ -1,11 +1,16 @@
-// The settings holder's state that runs and the scale library's callbacks read: the price
-// decimal point text, the scale count and the run mode. The configuration window wraps it; the
+// The settings holder's state: the price decimal point text, the scale count and the run mode
+// that runs and the scale library's callbacks read, and the configuration window's scale list
+// with its ScaleRecord table. The configuration window shows and edits this one copy; the
 // headless program loads it at start-up as the hidden window would.
 #pragma once
+
+#include "discovery/ScaleRecord.h"
+#include "settings/ScaleTable.h"
 
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -32,11 +37,21 @@ public:
     void setRunMode(RunMode mode) { m_runMode = mode; }
     RunMode runMode() const { return m_runMode; }
 
+    // The window's load of the scale list: the ScaleRecord table starts empty and gets one
+    // record per kept IPLIST slot, the list one row each. The list and the table belong to
+    // the user interface's thread.
+    void loadScaleList(const std::string& tarvikIni);
+    ScaleTable& scaleTable() { return m_scaleTable; }
+    const ScaleTable& scaleTable() const { return m_scaleTable; }
+    std::vector<ScaleRecord>& scaleRecords() { return m_scaleRecords; }
+
 private:
     mutable std::mutex m_mutex; // guards the text; the numbers are atomic
     std::string m_decimalPoint;
     std::atomic<int> m_scaleCount{0};
     std::atomic<RunMode> m_runMode{RunMode::Update};
+    ScaleTable m_scaleTable;
+    std::vector<ScaleRecord> m_scaleRecords;
 };
 
 } // namespace ostrel

@@ -7,7 +7,9 @@
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
 #include "format/LayoutKeys.h"
+#include "platform/MessageBox.h"
 #include "platform/Trace.h"
+#include "settings/SettingsProblems.h"
 
 #include <utility>
 
@@ -31,6 +33,7 @@ public:
           m_run({m_deps.paths, m_deps.library, m_deps.progress, m_deps.timer, m_holder})
     {
         m_settings.runSettingsFile = m_deps.paths.tarvikIni;
+        m_format = defaultImportFormat();
     }
 
     void startUp();
@@ -38,11 +41,13 @@ public:
     void onDirectDownload();
     void onCopyData(int code);
     void onReloadSettings();
+    void reloadRunSettings() { loadSettings(); }
 
     Dependencies m_deps;
     SettingsHolder m_holder;
     UpdateRun& run() { return m_run; }
     std::int64_t settleWaitMs() const { return m_settleWaitMs; }
+    std::string settingsError();
 
 private:
     // LoadRunSettings and LoadImportFormat: files are read and the message shown without the
@@ -71,8 +76,24 @@ private:
     std::string m_pattern;
     std::string m_stamp;
     std::vector<DataFileEntry> m_found;
+    std::string m_settingsError; // the last load's or refused run's settings message
     UpdateRun m_run;
 };
+
+namespace {
+
+void showSettingsProblem(MessageSink& messages, const std::string& text)
+{
+    messages.ShowMessage(text, "Ostrel", MessageIcon::Warning, MessageButtons::Ok);
+}
+
+} // namespace
+
+std::string UpdateController::Impl::settingsError()
+{
+    UpdateRun::Lock lock(m_run);
+    return m_settingsError;
+}
 
 void UpdateController::Impl::makeStamp()
 {
@@ -101,6 +122,14 @@ void UpdateController::Impl::clearFound()
 
 void UpdateController::Impl::loadSettings()
 {
+    const std::string problem = tarvikIniProblem(m_deps.paths.tarvikIni);
+    {
+        UpdateRun::Lock lock(m_run);
+        m_settingsError = problem;
+    }
+    if (!problem.empty()) {
+        showSettingsProblem(m_deps.messages, problem);
+    }
     LoadedRunSettings loaded = readRunSettings(m_deps.paths);
     std::string runSettingsFile;
     ImportFormat format;
@@ -116,7 +145,8 @@ void UpdateController::Impl::loadSettings()
     if (loaded.fileFound) {
         m_run.setPeriod(m_settings.period);
         m_holder.setScaleCount(loaded.scaleCount);
-        if (loaded.scaleCount == 0) {
+        // A file that cannot be read holds no scale either; its own message said why.
+        if (loaded.scaleCount == 0 && problem.empty()) {
             showNoScaleMessage(m_deps.messages);
         }
     }
@@ -141,6 +171,7 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool redis
     RunInputs inputs;
     FileSettle::Split split;
     bool started = false;
+    std::string refusal;
     {
         UpdateRun::Lock lock(m_run);
         if (rediscover) {
@@ -150,16 +181,26 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool redis
         // HasNewDataFile first: it also routes the library's replies back to runs.
         const bool fileIsNew = HasNewDataFile(split.settled, m_settings.createDate, m_holder) == 1;
         if (fileIsNew || m_run.catchUpPendingLocked(m_settings.scales)) {
-            inputs.stamp = m_stamp;
-            inputs.files = split.settled;
-            inputs.scales = m_settings.scales;
-            inputs.format = m_format;
-            inputs.fileType = m_settings.fileType;
-            inputs.runSettingsFile = m_settings.runSettingsFile;
-            started = m_run.beginLocked(inputs);
+            // Prices scaled by a wrong power of ten must never reach a scale.
+            refusal = decimalPointProblem(m_holder.decimalPointText());
+            if (!refusal.empty()) {
+                m_settingsError = refusal;
+            } else {
+                inputs.stamp = m_stamp;
+                inputs.files = split.settled;
+                inputs.scales = m_settings.scales;
+                inputs.format = m_format;
+                inputs.fileType = m_settings.fileType;
+                inputs.runSettingsFile = m_settings.runSettingsFile;
+                started = m_run.beginLocked(inputs);
+            }
         }
     }
     noteUnsettled(split);
+    if (!refusal.empty()) {
+        showSettingsProblem(m_deps.messages, refusal); // outside the lock: a box may be modal
+        return false;
+    }
     if (started) {
         m_run.proceed(std::move(inputs));
     }
@@ -183,6 +224,7 @@ void UpdateController::Impl::startUp()
 {
     makeStamp();
     m_holder.loadDecimalPoint(m_deps.paths.tarvikIni);
+    m_holder.loadScaleList(m_deps.paths.tarvikIni);
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
     loadSettings();
     m_run.restartTimer();
@@ -259,6 +301,10 @@ void UpdateController::onReloadSettings()
 {
     m_impl->onReloadSettings();
 }
+void UpdateController::reloadRunSettings()
+{
+    m_impl->reloadRunSettings();
+}
 
 int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16_t port,
                                           std::uint16_t model)
@@ -266,6 +312,11 @@ int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16
     // No lock: Connect waits for the library's thread.
     return ostrel::ConnectProcessScale(m_impl->m_deps.library, ipText, port, model,
                                        &CallbackRouter::onReply, &CallbackRouter::onEvent);
+}
+
+bool UpdateController::requestStop()
+{
+    return m_impl->run().requestStop();
 }
 
 void UpdateController::setWindowOpen(bool open)
@@ -287,6 +338,11 @@ std::int64_t UpdateController::settleWaitMs() const
 int UpdateController::scaleCount() const
 {
     return m_impl->m_holder.scaleCount();
+}
+
+std::string UpdateController::settingsError() const
+{
+    return m_impl->settingsError();
 }
 
 void UpdateController::setRunFinishedHandler(std::function<void(const RunSummary&)> handler)

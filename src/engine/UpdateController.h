@@ -53,9 +53,16 @@ public:
     void onDirectDownload();
     void onCopyData(int code); // 82 run, 1094 reload and run; others do nothing
     void onReloadSettings();
+    // LoadRunSettings and LoadImportFormat alone: the PLU file setting window closed with OK,
+    // so the next run uses the layout it saved.
+    void reloadRunSettings();
 
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
+
+    // Stops a busy run after the records in flight (see UpdateRun::requestStop); false when
+    // no run is busy.
+    bool requestStop();
 
     // Set while a settings or About window is open: runs are refused.
     void setWindowOpen(bool open);
@@ -65,12 +72,15 @@ public:
     // Set by a trigger that left data files still being written: the milliseconds until the
     // first may have settled (the timer then ticks that early); 0 when none was left.
     std::int64_t settleWaitMs() const;
+    // The message of the last settings problem found by a load or that refused a run, ""
+    // when there was none.
+    std::string settingsError() const;
 
     // Called once per run, when it returned to idle (also for a run that found nothing to
     // send), after the engine's lock was released; may run on the scale library's thread.
     void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
 
-    // The settings holder's state: decimal point text, scale count, run mode.
+    // The settings holder: decimal point text, scale count, run mode, the scale list.
     SettingsHolder& settingsHolder();
 
     // While the run mode says a scan or connection test awaits answers, replies go here (on

@@ -171,9 +171,19 @@ void UpdateRun::openScale(RunScale& scale)
     };
     {
         Lock lock(*this);
-        if (m_run->FindScaleByIp(entry.ip()) != &scale) {
+        if (m_run->stopRequested) {
+            fail();
+            return;
+        }
+        std::string problem = scaleEntryProblem(entry);
+        if (problem.empty() && m_run->FindScaleByIp(entry.ip()) != &scale) {
             // Replies name a scale by its address: a second scale with the same address would
             // never hear back, and the run would never end.
+            problem = "an earlier scale in [IPLIST] has the same address";
+        }
+        if (!problem.empty()) {
+            scale.notTried = problem;
+            trace("scale " + std::string(entry.ip()) + " not tried: " + problem);
             fail();
             return;
         }
@@ -236,7 +246,16 @@ void UpdateRun::endRun(bool progressShown)
     RunSummary summary = m_run->summary();
     summary.keptForNextRun = m_run->unread;
     summary.catchUpsGone = m_run->catchUpsGone;
-    backUpFiles(summary);
+    if (m_run->stopRequested) {
+        // Stopped part-way: every file stays; the journal knows which lines went out.
+        for (const RunFile& file : m_run->files()) {
+            if (!file.fromBackup) {
+                summary.keptForNextRun.push_back(file.entry.path);
+            }
+        }
+    } else {
+        backUpFiles(summary);
+    }
     if (progressShown) {
         m_progress.CompleteProgress();
     }
@@ -293,6 +312,16 @@ void UpdateRun::backUpFiles(RunSummary& summary)
 void UpdateRun::restartTimerLocked()
 {
     m_timer.restart(m_earlyTickMs != 0 ? m_earlyTickMs : m_period.milliseconds);
+}
+
+bool UpdateRun::requestStop()
+{
+    Lock lock(*this);
+    if (!m_busy || !m_run) {
+        return false;
+    }
+    m_run->stopRequested = true;
+    return true;
 }
 
 void UpdateRun::setPeriod(const UpdatePeriod& period)

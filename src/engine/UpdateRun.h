@@ -85,6 +85,10 @@ public:
     // With the lock held: whether one of these scales has lines of an earlier file to get.
     bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales);
 
+    // Stops a busy run after the records in flight: no further line is sent, every scale
+    // that has not finished fails, and no data file is backed up. False when no run is busy.
+    bool requestStop();
+
     // Both take the lock themselves.
     void setPeriod(const UpdatePeriod& period);
     void restartTimer();

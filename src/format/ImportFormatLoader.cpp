@@ -12,6 +12,18 @@
 
 namespace ostrel {
 
+ImportFormat defaultImportFormat()
+{
+    using namespace tarvik;
+    ImportFormat format;
+    format.fileType = atoiText(kDefaultFileType);
+    format.textSettings = {{kTextSeparator, std::string(kDefaultSeparate)},
+                           {kTextComment, std::string(kDefaultComment)},
+                           {kTextQuote, ""},
+                           {kTextEnd, ""}};
+    return format;
+}
+
 ImportFormatLoader::ImportFormatLoader(SettingsPaths paths, MessageSink& messages)
     : m_paths(std::move(paths)), m_messages(messages), m_stored(kMaxPrsRecords)
 {
@@ -32,7 +44,7 @@ bool ImportFormatLoader::LoadImportFormat(ImportFormat& format)
 bool ImportFormatLoader::LoadImportFormat(ImportFormat& format, const std::string& runSettingsFile)
 {
     using namespace tarvik;
-    if (!fileExists(runSettingsFile)) {
+    if (!entryExists(runSettingsFile)) {
         return false;
     }
 
@@ -41,9 +53,8 @@ bool ImportFormatLoader::LoadImportFormat(ImportFormat& format, const std::strin
         buildSearchPattern(tarvikIni.read(kSectionPath, kKeyPluRoot, "", kValueCapacity),
                            tarvikIni.read(kSectionPath, kKeyPrefix, "", kValueCapacity),
                            tarvikIni.read(kSectionPath, kKeyExtension, "", kValueCapacity));
-    if (!pattern.empty()) {
-        format.searchPattern = std::move(pattern);
-    }
+    // Also when it is empty: an emptied PATH key must stop discovery, not keep the old pattern.
+    format.searchPattern = std::move(pattern);
 
     const ProfileSnapshot runIni(runSettingsFile);
     const auto read = [&runIni](std::string_view section, std::string_view key,

@@ -16,6 +16,9 @@ namespace ostrel {
 
 class MessageSink;
 
+// The format a run uses before any load: what a run settings file without keys gives.
+ImportFormat defaultImportFormat();
+
 class ImportFormatLoader final
 {
 public:
@@ -23,7 +26,9 @@ public:
 
     // Fills `format` from the files. The PATH keys come from Tarvik.ini; the type, separator,
     // comment, quote and end symbols from `runSettingsFile` (the file "CONFIG ROOT" names).
-    // Returns false and leaves `format` unchanged when `runSettingsFile` does not exist.
+    // A folder or other non-file there (an empty "CONFIG ROOT" names the product folder) reads
+    // as a file without keys. Returns false and leaves `format` unchanged only when nothing
+    // exists at `runSettingsFile`.
     bool LoadImportFormat(ImportFormat& format, const std::string& runSettingsFile);
     // The same with the run's settings file looked up from "CONFIG ROOT" now.
     bool LoadImportFormat(ImportFormat& format);

@@ -42,14 +42,28 @@ std::string upperCaseAscii(std::string_view text)
     return result;
 }
 
-bool writePathKeys(const std::string& tarvikIni, std::string_view folder, std::string_view prefix,
+void queuePathKeys(ProfileBatchWriter& ini, std::string_view folder, std::string_view prefix,
                    std::string_view extension)
 {
     using namespace tarvik;
-    ProfileBatchWriter ini(tarvikIni);
     ini.write(kSectionPath, kKeyPluRoot, folder);
     ini.write(kSectionPath, kKeyPrefix, upperCaseAscii(prefix));
     ini.write(kSectionPath, kKeyExtension, upperCaseAscii(extension));
+}
+
+bool writePathKeys(const std::string& tarvikIni, std::string_view folder, std::string_view prefix,
+                   std::string_view extension)
+{
+    ProfileBatchWriter ini(tarvikIni);
+    queuePathKeys(ini, folder, prefix, extension);
+    return ini.commit();
+}
+
+bool writeFileType(const std::string& tarvikIni, int fileType)
+{
+    using namespace tarvik;
+    ProfileBatchWriter ini(tarvikIni);
+    ini.write(kSectionType, kKeyFileType, fileType == kFixedType ? "2" : "1");
     return ini.commit();
 }
 

@@ -3,10 +3,17 @@
 // type's separator, comment marker and options (SEPARATE).
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
 namespace ostrel {
+
+class ProfileBatchWriter;
+
+// The first-row choices of both designers' start row lists, in list order.
+inline constexpr std::array<std::string_view, 16> kStartRowChoices = {
+    "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "20", "30", "40", "50", "100", "500"};
 
 // "%s/%s*.%s" of folder, prefix and extension with every "//" collapsed, so a folder with or
 // without a trailing slash gives the same pattern; "" unless all three are non-empty.
@@ -25,6 +32,12 @@ std::string upperCaseAscii(std::string_view text);
 // and matched ignoring case. One atomic file write; false when it fails.
 bool writePathKeys(const std::string& tarvikIni, std::string_view folder, std::string_view prefix,
                    std::string_view extension);
+// The same three writes queued on a batch that holds further writes of the same Save.
+void queuePathKeys(ProfileBatchWriter& ini, std::string_view folder, std::string_view prefix,
+                   std::string_view extension);
+
+// [TYPE] "FILETYPE" = "1" or "2"; false when the file cannot be written.
+bool writeFileType(const std::string& tarvikIni, int fileType);
 
 // Every layout key as the PLU file setting window shows it (512-byte reads, window defaults).
 struct LayoutKeys

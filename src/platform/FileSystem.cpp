@@ -1,15 +1,16 @@
 // POSIX stand-ins for the Windows file services the settings and data files rely on.
 #include "platform/FileSystem.h"
 
+#include "platform/Trace.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,33 @@ std::string findEntryIgnoringCase(const std::string& folder, std::string_view co
     }
     ::closedir(dir);
     return match;
+}
+
+std::string realPathOf(const std::string& path)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return {};
+    }
+    std::string result = real;
+    std::free(real);
+    return result;
+}
+
+// A data folder's link may name a file of that same folder (or below it), never one elsewhere:
+// a run would otherwise send, and its backup rename, what another owner placed out of reach.
+bool symlinkStaysInside(const std::string& path, const std::string& realFolder)
+{
+    struct stat info = {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return true;
+    }
+    const std::string target = realPathOf(path);
+    if (target.empty() || realFolder.empty()) {
+        return false;
+    }
+    const std::string prefix = realFolder == "/" ? realFolder : realFolder + "/";
+    return target.rfind(prefix, 0) == 0;
 }
 
 } // namespace
@@ -132,6 +160,11 @@ std::string resolvePath(std::string_view storedPath)
     return result;
 }
 
+bool entryExists(const std::string& path)
+{
+    return pathExists(resolvePath(path));
+}
+
 bool fileExists(const std::string& path)
 {
     struct stat info = {};
@@ -186,6 +219,7 @@ std::vector<FoundFile> findFiles(std::string_view pattern)
     if (dir == nullptr) {
         return found;
     }
+    const std::string realFolder = realPathOf(folder);
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == ".." || !wildcardMatch(namePattern, name)) {
@@ -198,6 +232,10 @@ std::vector<FoundFile> findFiles(std::string_view pattern)
         path += name;
         struct stat info = {};
         if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        if (!symlinkStaysInside(path, realFolder)) {
+            trace(path + " links outside its folder; it is not read");
             continue;
         }
         found.push_back(FoundFile{std::move(path), std::string(name)});
@@ -310,16 +348,44 @@ std::optional<bool> heldOpenForWriting(const std::string& path)
 
 std::optional<std::string> readWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Non-blocking open and a type check before any read: a FIFO or a device in place of a
+    // settings file would otherwise block the program, or feed it endless bytes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
         return std::nullopt;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        trace(path + " is not a regular file; it counts as missing");
         return std::nullopt;
     }
-    return std::move(buffer).str();
+    std::string bytes;
+    std::size_t filled = 0;
+    bool failed = false;
+    for (;;) {
+        if (filled == bytes.size()) {
+            bytes.resize(bytes.size() + 65536);
+        }
+        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            failed = true;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (failed) {
+        return std::nullopt;
+    }
+    bytes.resize(filled);
+    return bytes;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes)

@@ -23,6 +23,7 @@ std::string collapseDoubleSlashes(std::string path);
 // into "/".
 std::string resolvePath(std::string_view storedPath);
 
+bool entryExists(const std::string& path);  // anything at all (after resolvePath)
 bool fileExists(const std::string& path);   // a regular file (after resolvePath)
 bool folderExists(const std::string& path); // a directory (after resolvePath)
 

@@ -58,24 +58,25 @@ struct Line
     bool hasLineEnd = false;
 };
 
+// CR LF, LF and a lone CR (files from old Macintosh tools) each end a line, as Windows reads
+// them.
 std::vector<Line> splitLines(std::string_view bytes)
 {
     std::vector<Line> lines;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        const std::size_t lf = bytes.find('\n', pos);
+        const std::size_t stop = bytes.find_first_of("\r\n", pos);
         Line line;
         line.begin = pos;
-        if (lf == std::string_view::npos) {
+        if (stop == std::string_view::npos) {
             line.end = bytes.size();
             line.nextLine = bytes.size();
         } else {
-            line.end = lf;
-            line.nextLine = lf + 1;
+            line.end = stop;
+            const bool crLf =
+                bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n';
+            line.nextLine = stop + (crLf ? 2 : 1);
             line.hasLineEnd = true;
-        }
-        if (line.end > line.begin && bytes[line.end - 1] == '\r') {
-            --line.end;
         }
         line.content = bytes.substr(line.begin, line.end - line.begin);
         lines.push_back(line);
@@ -123,22 +124,23 @@ ClassifiedLine classify(std::string_view content)
     return result;
 }
 
+// The style of the file's first line end; LF for a file without one.
 std::string_view lineEndOf(std::string_view bytes)
 {
-    const std::size_t lf = bytes.find('\n');
-    if (lf != std::string_view::npos && lf > 0 && bytes[lf - 1] == '\r') {
-        return "\r\n";
+    const std::size_t stop = bytes.find_first_of("\r\n");
+    if (stop == std::string_view::npos || bytes[stop] == '\n') {
+        return "\n";
     }
-    return "\n";
+    return stop + 1 < bytes.size() && bytes[stop + 1] == '\n' ? "\r\n" : "\r";
 }
 
-// What ends a last line that has no line feed: a lone CR only needs its LF.
+// What ends a last line that has no line end of its own.
 std::string_view completionOf(std::string_view text, std::string_view eol)
 {
-    if (text.empty() || text.back() == '\n') {
+    if (text.empty() || text.back() == '\n' || text.back() == '\r') {
         return {};
     }
-    return text.back() == '\r' ? std::string_view("\n") : eol;
+    return eol;
 }
 
 // A line can hold neither a line end nor, in a name, the characters that end a name.
@@ -149,6 +151,15 @@ std::string_view cutAtLineEnd(std::string_view text)
 }
 
 } // namespace
+
+std::string defaultWithoutTrailingSpaces(std::string_view defaultValue)
+{
+    // Windows keeps the first character even when it is a space.
+    while (defaultValue.size() > 1 && defaultValue.back() == ' ') {
+        defaultValue.remove_suffix(1);
+    }
+    return std::string(defaultValue);
+}
 
 IniDocument IniDocument::parse(std::string_view bytes)
 {
@@ -223,7 +234,7 @@ std::string readProfileString(std::string_view section, std::string_view key,
     if (capacity == 0) {
         return {};
     }
-    std::string result(defaultValue);
+    std::string result = defaultWithoutTrailingSpaces(defaultValue);
     if (const auto bytes = readWholeFile(resolvePath(path))) {
         if (auto value = IniDocument::parse(*bytes).value(section, key)) {
             result = std::move(*value);

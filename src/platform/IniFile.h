@@ -4,11 +4,11 @@
 // and values are trimmed; one pair of matching surrounding quotes (" or ') is removed; only
 // lines whose first non-blank character is ';' are comments; a section name ends at its first
 // ']'; the first of duplicate sections or keys wins; lines without '=' are no keys; the value
-// is cut to capacity-1 bytes; CR LF and LF both end a line.
+// is cut to capacity-1 bytes; CR LF, LF and a lone CR each end a line.
 //
 // Writes keep every other byte of the file, put a new key after the last key of its section
-// and a new section at the end, keep the file's line-end style, replace the file atomically
-// and never create folders.
+// and a new section at the end, keep the file's line-end style (CR LF, LF or CR), replace the
+// file atomically and never create folders.
 #pragma once
 
 #include <cstddef>
@@ -47,8 +47,11 @@ private:
     std::vector<Section> m_sections;
 };
 
-// GetPrivateProfileString: the value of the key, or `defaultValue` when the file, section or
-// key is absent; at most capacity-1 bytes (capacity 0 gives "").
+// A default value as Windows returns it: trailing spaces removed, the first character kept.
+std::string defaultWithoutTrailingSpaces(std::string_view defaultValue);
+
+// GetPrivateProfileString: the value of the key, or `defaultValue` (trailing spaces removed)
+// when the file, section or key is absent; at most capacity-1 bytes (capacity 0 gives "").
 std::string readProfileString(std::string_view section, std::string_view key,
                               std::string_view defaultValue, std::size_t capacity,
                               const std::string& path);

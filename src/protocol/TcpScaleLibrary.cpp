@@ -1,5 +1,6 @@
 #include "protocol/TcpScaleLibrary.h"
 
+#include "protocol/Ipv4Text.h"
 #include "protocol/TimedConnect.h"
 
 #include <asio/post.hpp>
@@ -23,11 +24,11 @@ std::string trimmed(const char* text)
 
 std::optional<asio::ip::address_v4> parseAddress(const std::string& text)
 {
-    asio::error_code ec;
-    const auto address = asio::ip::make_address_v4(text, ec);
-    if (ec)
+    // Not make_address_v4: inet_pton refuses the zero-padded octets that stored lists hold.
+    const auto octets = parseDecimalIpv4(text);
+    if (!octets)
         return std::nullopt;
-    return address;
+    return asio::ip::address_v4(*octets);
 }
 
 } // namespace

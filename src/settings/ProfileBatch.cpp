@@ -20,7 +20,7 @@ std::string ProfileSnapshot::read(std::string_view section, std::string_view key
     if (capacity == 0) {
         return {};
     }
-    std::string result(defaultValue);
+    std::string result = defaultWithoutTrailingSpaces(defaultValue);
     if (auto value = m_document.value(section, key)) {
         result = std::move(*value);
     }

@@ -80,6 +80,38 @@ TEST_F(SingleInstanceLive, SecondHolderIsRefusedAndMessagesAreAcknowledged)
     EXPECT_EQ(received[0], InstanceMessage::copyData(1094));
 }
 
+TEST_F(SingleInstanceLive, ARefusedKindIsAnsweredWithTheReasonAndNotHandled)
+{
+    std::vector<InstanceMessage> received;
+    InstanceServer server(m_paths);
+    server.refuse(InstanceMessage::Kind::Exit);
+    ASSERT_EQ(server.acquire([&](const InstanceMessage& m) { received.push_back(m); }),
+              InstanceServer::Result::Acquired);
+    QString error;
+    auto refused = std::async(std::launch::async, [&] {
+        return sendToRunningInstance(m_paths, InstanceMessage::exit(), 3000, &error);
+    });
+    EXPECT_FALSE(pump(refused));
+    EXPECT_TRUE(error.contains(QStringLiteral("--once"))) << error.toStdString();
+    auto taken = std::async(std::launch::async, [this] {
+        return sendToRunningInstance(m_paths, InstanceMessage::copyData(82), 3000, nullptr);
+    });
+    EXPECT_TRUE(pump(taken));
+    EXPECT_EQ(received, (std::vector<InstanceMessage>{InstanceMessage::copyData(82)}));
+}
+
+TEST_F(SingleInstanceLive, APathErrorAcquiresAndSendsNothing)
+{
+    m_paths.error = QStringLiteral("the folder /tmp/x belongs to another user");
+    InstanceServer server(m_paths);
+    EXPECT_EQ(server.acquire({}), InstanceServer::Result::Failed);
+    EXPECT_EQ(server.errorText(), m_paths.error);
+    QString error;
+    EXPECT_FALSE(sendToRunningInstance(m_paths, InstanceMessage::copyData(82), 100, &error));
+    EXPECT_EQ(error, m_paths.error);
+    EXPECT_FALSE(QFile::exists(m_paths.lockFile));
+}
+
 TEST_F(SingleInstanceLive, StaleLockAndSocketOfAKilledInstanceAreRecovered)
 {
     // A lock naming a process that no longer exists, and a socket file nobody listens on.

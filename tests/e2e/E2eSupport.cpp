@@ -327,11 +327,21 @@ std::vector<std::string> Shop::pluFolderNames() const
 
 std::map<std::string, std::string> Shop::environment() const
 {
-    return {{"OSTREL_DOCUMENTS", m_documents},
-            {"OSTREL_INSTANCE_NAME", m_instanceName},
-            {"OSTREL_REGISTRY", m_dir.file("registry.ini")},
-            {"OSTREL_TEMPLATE_DIR", std::string(OSTREL_SOURCE_DIR) + "/packaging/config-template"},
-            {"XDG_RUNTIME_DIR", m_dir.path()}};
+    std::map<std::string, std::string> env{
+        {"OSTREL_DOCUMENTS", m_documents},
+        {"OSTREL_INSTANCE_NAME", m_instanceName},
+        {"OSTREL_REGISTRY", m_dir.file("registry.ini")},
+        {"OSTREL_TEMPLATE_DIR", std::string(OSTREL_SOURCE_DIR) + "/packaging/config-template"},
+        {"XDG_RUNTIME_DIR", m_dir.path()}};
+    for (const auto& [name, value] : m_extraEnvironment) {
+        env[name] = value;
+    }
+    return env;
+}
+
+void Shop::setEnvironment(const std::string& name, const std::string& value)
+{
+    m_extraEnvironment[name] = value;
 }
 
 RunResult Shop::runOstrel(const std::vector<std::string>& args, std::chrono::seconds limit)

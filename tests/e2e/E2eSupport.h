@@ -113,6 +113,8 @@ public:
     std::vector<std::string> pluFolderNames() const;
 
     std::map<std::string, std::string> environment() const;
+    // Added to (or replacing part of) the environment of every later start.
+    void setEnvironment(const std::string& name, const std::string& value);
     RunResult runOstrel(const std::vector<std::string>& args,
                         std::chrono::seconds limit = std::chrono::seconds(120));
     std::unique_ptr<ChildProcess> startOstrel(const std::vector<std::string>& args);
@@ -123,6 +125,7 @@ private:
     std::string m_documents;
     std::string m_pluFolder;
     std::string m_instanceName;
+    std::map<std::string, std::string> m_extraEnvironment;
     int m_scaleCount = 0;
     int m_runs = 0;
 };

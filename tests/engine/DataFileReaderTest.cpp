@@ -4,6 +4,7 @@
 #include "engine/FileIdentity.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace ostrel {
 namespace {
@@ -115,6 +116,23 @@ TEST(ReadDataFile, ReportsTheStampOfTheBytesRead)
     std::optional<FileStamp> stamp;
     ASSERT_EQ(reader.ReadDataFile(dir.file("a.txt"), table, &stamp), 1);
     EXPECT_EQ(stamp, fileStamp(dir.file("a.txt")));
+}
+
+TEST(ReadDataFile, AnUnreadableFileIsNamedAndAFifoNeverBlocks)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("PLUF.TXT").c_str(), 0600), 0);
+    auto reader = commaReader(1);
+    LineTable table;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(reader.ReadDataFile(dir.file("gone.txt"), table), 0);
+    EXPECT_EQ(reader.ReadDataFile(dir.file("PLUF.TXT"), table), 0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("cannot read the data file " + dir.file("gone.txt")), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("cannot read the data file " + dir.file("PLUF.TXT")), std::string::npos)
+        << err;
+    EXPECT_TRUE(table.empty());
 }
 
 TEST(ReadDataFile, LineHookCanStopReading)

@@ -89,20 +89,6 @@ TEST(BackupDataFiles, AFailedRenameSaysWhy)
     EXPECT_EQ(outcome.error, "No such file or directory");
 }
 
-TEST(CountFinishedScales, CountsBothFlags)
-{
-    struct Scale
-    {
-        int finished;
-        int succeeded;
-    };
-    const std::vector<Scale> scales{{1, 1}, {1, 0}, {0, 0}};
-    const auto counts = CountFinishedScales(scales);
-    EXPECT_EQ(counts.scales, 3);
-    EXPECT_EQ(counts.finished, 2);
-    EXPECT_EQ(counts.succeeded, 1);
-}
-
 TEST(PrepareDataOption, FixedTypeWritesTheLevelsIntoTheModelSection)
 {
     TempDir dir;

@@ -66,10 +66,28 @@ TEST_F(ImportFormatLoaderTest, MissingRunFileChangesNothing)
     format.searchPattern = "kept";
     format.textSettings = {{kTextSeparator, ";"}};
     EXPECT_FALSE(loader.LoadImportFormat(format, paths.configFolder + "/Other.ini"));
-    EXPECT_FALSE(loader.LoadImportFormat(format, paths.productFolder)); // a folder is no file
     EXPECT_EQ(format.searchPattern, "kept");
     EXPECT_EQ(format.text(kTextSeparator), ";");
     EXPECT_TRUE(messages.messages().empty());
+}
+
+// An empty "CONFIG ROOT" names the product folder: no keys, so every default, never the
+// empty format of a load that did not happen.
+TEST_F(ImportFormatLoaderTest, AFolderAsRunFileGivesTheDefaults)
+{
+    writeRecords({});
+    writeFile(paths.tarvikIni, "[PATH]\nCONFIG ROOT=\n");
+    ImportFormat empty;
+    empty.textSettings.clear();
+    ASSERT_TRUE(loader.LoadImportFormat(empty, paths.productFolder));
+    EXPECT_EQ(empty.fileType, kSeparatedType);
+    EXPECT_EQ(empty.text(kTextSeparator), ",");
+    EXPECT_EQ(empty.text(kTextComment), "//");
+    ImportFormat viaKey;
+    ASSERT_TRUE(loader.LoadImportFormat(viaKey)); // "CONFIG ROOT" looked up itself
+    EXPECT_EQ(viaKey.text(kTextSeparator), ",");
+    EXPECT_EQ(defaultImportFormat().text(kTextSeparator), ",");
+    EXPECT_EQ(defaultImportFormat().text(kTextComment), "//");
 }
 
 TEST_F(ImportFormatLoaderTest, PathKeysFromTarvikIniLayoutKeysFromTheRunFile)
@@ -99,7 +117,7 @@ TEST_F(ImportFormatLoaderTest, UseTabAndValueCut)
     EXPECT_EQ(format.fileType, kFixedType);
     EXPECT_EQ(format.text(kTextSeparator), "\t");
     EXPECT_EQ(format.text(kTextComment), std::string(127, 'c'));
-    EXPECT_EQ(format.searchPattern, "from the run settings"); // incomplete PATH keys
+    EXPECT_EQ(format.searchPattern, ""); // incomplete PATH keys give no pattern
 }
 
 TEST_F(ImportFormatLoaderTest, ListedFieldsPairWithStoredDefinitionsInOrder)

@@ -120,25 +120,10 @@ private slots:
         QTRY_VERIFY(!program.mainDlg->controller().runBusy());
     }
 
-    void settingsItemsHoldTheWindowOpenFlagAroundTheirMessage()
+    void reloadMessageRestartsTheTimerAndClearsTheFlag()
     {
         TrayProgram program;
         program.start();
-        std::vector<bool> flags;
-        program.sink.probe = [&] { flags.push_back(program.mainDlg->controller().windowOpen()); };
-        QVERIFY(chooseMenuItem(program.menu(), "configurationAction"));
-        QVERIFY(chooseMenuItem(program.menu(), "pluFileSettingAction"));
-
-        QCOMPARE(flags, (std::vector<bool>{true, true}));
-        QVERIFY(!program.mainDlg->controller().windowOpen());
-        const auto messages = program.sink.recorder.messages();
-        QCOMPARE(messages.size(), std::size_t{2});
-        QVERIFY(messages[0].text.find("configuration window") != std::string::npos);
-        QVERIFY(messages[1].text.find("PLU file setting window") != std::string::npos);
-        QCOMPARE(messages[1].caption, std::string("Ostrel"));
-
-        // The configuration window's closing message reloads, restarts the timer and clears
-        // the flag.
         program.mainDlg->controller().setWindowOpen(true);
         program.timer.clear();
         program.mainDlg->OnReloadSettings();

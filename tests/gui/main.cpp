@@ -2,8 +2,11 @@
 #include <QApplication>
 
 namespace ostrel {
+int runConfigWindowTest(int argc, char** argv);
 int runTrayProgramTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
+int runReplaceDlgTest(int argc, char** argv);
+int runPluFileSettingDlgTest(int argc, char** argv);
 } // namespace ostrel
 
 int main(int argc, char** argv)
@@ -13,5 +16,8 @@ int main(int argc, char** argv)
     int failed = 0;
     failed += ostrel::runWindowsTest(argc, argv);
     failed += ostrel::runTrayProgramTest(argc, argv);
+    failed += ostrel::runConfigWindowTest(argc, argv);
+    failed += ostrel::runReplaceDlgTest(argc, argv);
+    failed += ostrel::runPluFileSettingDlgTest(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <utime.h>
 
 namespace ostrel {
@@ -66,6 +67,34 @@ TEST(Wildcards, SearchSkipsFoldersAndMatchesIgnoringCase)
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"PLU_B.TXT", "plu_a.txt"}));
     EXPECT_TRUE(findFiles(dir.path() + "/nowhere/PLU*.TXT").empty());
+}
+
+TEST(Wildcards, SearchSkipsFifosAndLinksLeadingOutOfTheFolder)
+{
+    test::TempDir outside;
+    test::writeFile(outside.file("secret.txt"), "s");
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    test::writeFile(dir.file("sub/inner.txt"), "i");
+    test::writeFile(dir.file("PLU_A.TXT"), "a");
+    ASSERT_EQ(::mkfifo(dir.file("PLU_FIFO.TXT").c_str(), 0600), 0);
+    std::filesystem::create_symlink(outside.file("secret.txt"), dir.file("PLU_OUT.TXT"));
+    std::filesystem::create_symlink("PLU_A.TXT", dir.file("PLU_SAME.TXT"));
+    std::filesystem::create_symlink(dir.file("sub/inner.txt"), dir.file("PLU_SUB.TXT"));
+    std::filesystem::create_symlink("../" + std::filesystem::path(dir.path()).filename().string() +
+                                        "/PLU_A.TXT",
+                                    dir.file("PLU_ROUND.TXT"));
+
+    std::vector<std::string> names;
+    for (const auto& f : findFiles(dir.path() + "/PLU*.TXT")) {
+        names.push_back(f.name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"PLU_A.TXT", "PLU_ROUND.TXT", "PLU_SAME.TXT",
+                                               "PLU_SUB.TXT"}));
+    EXPECT_FALSE(readWholeFile(dir.file("PLU_FIFO.TXT"))); // returns at once
+    EXPECT_FALSE(readWholeFile(dir.path()));
+    EXPECT_EQ(readWholeFile(dir.file("PLU_A.TXT")), "a");
 }
 
 TEST(FileTimes, LastWriteInLocalTime)

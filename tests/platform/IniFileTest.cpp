@@ -44,6 +44,11 @@ const ReadCase kReadCases[] = {
     {"equals inside value kept", "[A]\nk=a=b\n", "A", "k", "a=b"},
     {"no final line end", "[A]\nk=last", "A", "k", "last"},
     {"key of another section not found", "[A]\n[B]\nk=1\n", "A", "k", "DEF"},
+    {"CR-only line ends", "[A]\rk=1\rj=2\r", "A", "j", "2"},
+    {"CR-only first key", "[A]\rk=1\rj=2\r", "A", "k", "1"},
+    {"CR-only sections", "[A]\rk=1\r[B]\rk=2\r", "B", "k", "2"},
+    {"CR-only comment line", "[A]\r;k=1\rj=2", "A", "k", "DEF"},
+    {"CR-only without final line end", "[A]\rk=last", "A", "k", "last"},
 };
 
 class IniReadRules : public ::testing::TestWithParam<ReadCase>
@@ -81,6 +86,29 @@ TEST(IniRead, MissingFileGivesDefault)
     EXPECT_EQ(readProfileInt("A", "k", 7, dir.file("absent.ini")), 7);
 }
 
+TEST(IniRead, DefaultLosesTrailingSpacesOnly)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("t.ini");
+    test::writeFile(path, "[A]\nk=v  \n");
+    EXPECT_EQ(readProfileString("A", "none", "default  ", 512, path), "default");
+    EXPECT_EQ(readProfileString("A", "none", "  lead\t ", 512, path), "  lead\t");
+    EXPECT_EQ(readProfileString("A", "none", "   ", 512, path), " ");
+    EXPECT_EQ(readProfileString("A", "none", "", 512, path), "");
+    EXPECT_EQ(readProfileString("A", "none", "x ", 512, dir.file("absent.ini")), "x");
+    EXPECT_EQ(readProfileString("A", "k", "default  ", 512, path), "v");
+}
+
+TEST(IniRead, AFifoOrFolderReadsAsMissingWithoutBlocking)
+{
+    test::TempDir dir;
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readProfileString("A", "k", "dflt", 512, fifo), "dflt");
+    EXPECT_EQ(readProfileString("A", "k", "dflt", 512, dir.path()), "dflt");
+    EXPECT_FALSE(writeProfileString("A", "k", "1", fifo));
+}
+
 TEST(IniRead, StoredWindowsPathResolvesIgnoringCase)
 {
     test::TempDir dir;
@@ -114,7 +142,11 @@ const WriteCase kWriteCases[] = {
     {"new section after a last line without line end", "[A]\nk=1", "B", "j", "2",
      "[A]\nk=1\n[B]\nj=2\n"},
     {"new key after a last key without line end", "[A]\nk=1", "A", "j", "2", "[A]\nk=1\nj=2\n"},
-    {"last line ending in a lone CR", "[A]\r\nk=1\r", "A", "j", "2", "[A]\r\nk=1\r\nj=2\r\n"},
+    {"a lone CR ends the last line", "[A]\r\nk=1\r", "A", "j", "2", "[A]\r\nk=1\rj=2\r\n"},
+    {"CR-only file stays CR-only", "[A]\rk=1\r[B]\rx=0\r", "A", "j", "2",
+     "[A]\rk=1\rj=2\r[B]\rx=0\r"},
+    {"CR-only file gets a CR-only section", "[A]\rk=1", "B", "j", "2", "[A]\rk=1\r[B]\rj=2\r"},
+    {"CR-only replace", "[A]\rk=1\rj=2\r", "A", "k", "9", "[A]\rk=9\rj=2\r"},
     {"CR LF style kept", "[A]\r\nk=1\r\n", "A", "j", "2", "[A]\r\nk=1\r\nj=2\r\n"},
     {"CR LF kept on replace", "[A]\r\nk=1\r\nj=2\r\n", "A", "k", "9", "[A]\r\nk=9\r\nj=2\r\n"},
     {"empty value keeps the key", "[A]\nk=1\n", "A", "k", "", "[A]\nk=\n"},

@@ -273,6 +273,7 @@ TEST_F(ScaleLink, CheckIp2AndConnectFailOnAClosedPortAndRefuseUnregisteredModels
     EXPECT_EQ(library.CheckIp2(1, "127.0.0.4", closed), 0);
     EXPECT_EQ(library.CheckIp2(1, "not an address", 20304), 0);
     EXPECT_GE(library.CheckIp2(1, "127.0.0.2", sim.scalePort(0)), 1);
+    EXPECT_GE(library.CheckIp2(1, "127.000.000.002", sim.scalePort(0)), 1);
 
     EXPECT_EQ(library.AddConnectionEx(connectionBlock("127.0.0.2", sim.scalePort(0), 460)), 0);
     EXPECT_EQ(library.Connect("127.0.0.2", -1), 0) << "never registered";

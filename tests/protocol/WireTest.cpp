@@ -1,4 +1,5 @@
 // Framing, message payloads, scan datagrams and the reply data layout.
+#include "protocol/Ipv4Text.h"
 #include "protocol/ReplyData.h"
 #include "protocol/ScanFrame.h"
 #include "protocol/WireFrame.h"
@@ -20,6 +21,18 @@ std::vector<std::uint8_t> recordFrame(std::uint32_t id)
     for (std::size_t i = 0; i < m.record.size(); ++i)
         m.record[i] = static_cast<std::uint8_t>(i * 7);
     return encodeFrame(static_cast<std::uint8_t>(MessageType::Record), id, encodeRecord(m));
+}
+
+TEST(Ipv4Text, OctetsAreDecimalEvenWithLeadingZeros)
+{
+    using Octets = std::array<std::uint8_t, 4>;
+    EXPECT_EQ(parseDecimalIpv4("127.000.000.002"), (Octets{127, 0, 0, 2}));
+    EXPECT_EQ(parseDecimalIpv4("192.168.010.011"), (Octets{192, 168, 10, 11})); // not 8 and 9
+    EXPECT_EQ(parseDecimalIpv4("010.0.0.255"), (Octets{10, 0, 0, 255}));
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..3.4", "1.2.3.4 ", "a.b.c.d",
+                            "1.2.3.0004", "-1.2.3.4", "0x7f.0.0.1", "1.2.3.4:80"}) {
+        EXPECT_FALSE(parseDecimalIpv4(bad)) << bad;
+    }
 }
 
 TEST(WireFrame, DecodesFramesSplitAtEveryByteAndBackToBack)

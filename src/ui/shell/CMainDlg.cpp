@@ -1,7 +1,10 @@
 #include "ui/shell/CMainDlg.h"
 
+#include "engine/SettingsHolder.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "ui/format/CPluFileSettingDlg.h"
+#include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"
@@ -43,7 +46,7 @@ private:
 } // namespace
 
 CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
-    : QWidget(parent), m_messages(deps.messages),
+    : QWidget(parent), m_paths(deps.paths), m_messages(deps.messages),
       m_controller(std::make_unique<UpdateController>(UpdateController::Dependencies{
           deps.paths, deps.library, deps.messages, m_progress, deps.timer, deps.clock}))
 {
@@ -53,11 +56,14 @@ CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
     setFont(dialogFont());
     setFixedSize(DialogUnits(font()).size(95, 13));
     connect(&m_tray, &CTrayIcon::commandChosen, this, &CMainDlg::OnCommand);
+    m_pluFileSettingDlg = new CPluFileSettingDlg(deps.paths, deps.messages, this);
 }
 
 CMainDlg::~CMainDlg()
 {
-    // The engine goes first: no run may reach the progress window while it is destroyed.
+    // The configuration window edits the engine's holder, so it goes first; then the engine:
+    // no run may reach the progress window while it is destroyed.
+    m_config.reset();
     m_controller.reset();
 }
 
@@ -77,16 +83,21 @@ void CMainDlg::OnInitDialog()
     // The progress window exists before the first run can start.
     m_progress.window();
     m_controller->startUp();
+    // The settings holder's window: created hidden and loaded once.
+    m_config = std::make_unique<CConfigDlg>(m_paths, m_controller->settingsHolder(), m_messages);
+    m_config->Load();
+    connect(m_config.get(), &CConfigDlg::reloadSettingsRequested, this,
+            &CMainDlg::configurationHidden);
 }
 
 void CMainDlg::OnCommand(int commandId)
 {
     switch (commandId) {
     case Command::Configuration:
-        showPlaceholder(kConfigurationPlaceholder);
+        openConfiguration();
         break;
     case Command::PluFileSetting:
-        showPlaceholder(kPluFileSettingPlaceholder);
+        openPluFileSetting();
         break;
     case Command::About:
         openAbout();
@@ -162,10 +173,40 @@ void CMainDlg::openAbout()
     about.exec();
 }
 
-void CMainDlg::showPlaceholder(const char* text)
+void CMainDlg::openConfiguration()
+{
+    if (!m_config) {
+        return;
+    }
+    if (!m_configOpen) {
+        // The window does not block: the flag stays up until it reports its hiding.
+        m_configOpen = true;
+        ++m_openWindows;
+    }
+    m_controller->setWindowOpen(true);
+    m_config->show();
+    m_config->raise();
+    m_config->activateWindow();
+}
+
+void CMainDlg::configurationHidden()
+{
+    OnReloadSettings(); // clears the window-open flag
+    if (m_configOpen) {
+        m_configOpen = false;
+        --m_openWindows;
+    }
+    if (m_openWindows > 0) {
+        m_controller->setWindowOpen(true); // another window from the menu is still open
+    }
+}
+
+void CMainDlg::openPluFileSetting()
 {
     const WindowOpenScope open(*m_controller, m_openWindows);
-    m_messages.ShowMessage(text, "Ostrel", MessageIcon::Information);
+    if (m_pluFileSettingDlg->runModal() == QDialog::Accepted) {
+        m_controller->reloadRunSettings();
+    }
 }
 
 } // namespace ostrel

@@ -17,6 +17,8 @@
 
 namespace ostrel {
 
+class CConfigDlg;
+class CPluFileSettingDlg;
 class MessageSink;
 class ScaleLibrary;
 
@@ -34,11 +36,6 @@ public:
         UpdateTimer& timer; // ticks come back through OnTimer
         const Clock& clock;
     };
-
-    static constexpr const char* kConfigurationPlaceholder =
-        "The configuration window is not available yet.";
-    static constexpr const char* kPluFileSettingPlaceholder =
-        "The PLU file setting window is not available yet.";
 
     explicit CMainDlg(Dependencies dependencies, QWidget* parent = nullptr);
     ~CMainDlg() override;
@@ -63,6 +60,9 @@ public:
     UpdateController& controller() { return *m_controller; }
     CTrayIcon& trayIcon() { return m_tray; }
     ProgressWindow& progress() { return m_progress; }
+    // The settings holder's window; null before OnInitDialog.
+    CConfigDlg* configDlg() const { return m_config.get(); }
+    CPluFileSettingDlg& pluFileSettingDlg() { return *m_pluFileSettingDlg; }
     bool hasEnded() const { return m_ended; }
 
 signals:
@@ -73,13 +73,20 @@ protected:
 
 private:
     void openAbout();
-    void showPlaceholder(const char* text);
+    void openConfiguration();
+    // The configuration window reported its hiding: reload, and its part of the flag falls.
+    void configurationHidden();
+    void openPluFileSetting();
 
+    SettingsPaths m_paths;
     MessageSink& m_messages;
     CTrayIcon m_tray;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;
-    int m_openWindows = 0; // windows from the menu that are open now
+    std::unique_ptr<CConfigDlg> m_config;
+    bool m_configOpen = false;
+    CPluFileSettingDlg* m_pluFileSettingDlg = nullptr; // one object for the program's life
+    int m_openWindows = 0;                             // windows from the menu that are open now
     bool m_ended = false;
 };
 

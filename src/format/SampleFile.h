@@ -1,0 +1,19 @@
+// The sample data file the PLU file setting window shows: the oldest file that matches a
+// search pattern, as discovery orders them (directory order is arbitrary on Linux).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// What the window says when it needs a sample and none can be read.
+inline constexpr const char* kNoDataFileMessage = "There is no PLU Data File.";
+
+// Full path of the sample, "" when the pattern is empty or nothing matches.
+std::string findSampleFile(std::string_view searchPattern);
+
+// Whether a sample path names a file that can be opened for reading ("" cannot).
+bool sampleReadable(const std::string& path);
+
+} // namespace ostrel

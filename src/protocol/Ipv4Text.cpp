@@ -1,0 +1,34 @@
+#include "protocol/Ipv4Text.h"
+
+namespace ostrel {
+
+std::optional<std::array<std::uint8_t, 4>> parseDecimalIpv4(std::string_view text)
+{
+    std::array<std::uint8_t, 4> octets{};
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < octets.size(); ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != '.') {
+                return std::nullopt;
+            }
+            ++pos;
+        }
+        int value = 0;
+        std::size_t digits = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 4) {
+            value = value * 10 + (text[pos] - '0');
+            ++pos;
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || value > 255) {
+            return std::nullopt;
+        }
+        octets[i] = static_cast<std::uint8_t>(value);
+    }
+    if (pos != text.size()) {
+        return std::nullopt;
+    }
+    return octets;
+}
+
+} // namespace ostrel

@@ -1,0 +1,23 @@
+// Settings in Tarvik.ini that would make a run send wrong values, or find nothing for a reason
+// the user cannot see. Each check gives the message to show, naming the file or key; "" when
+// all is well.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+inline constexpr int kMaxDecimalPlaces = 3;
+
+// [CYCLE] "Decimal Point": "" means 0 (the window allows an empty field), otherwise decimal
+// digits giving 0 to 3; nullopt for anything else.
+std::optional<int> decimalPlaces(std::string_view text);
+std::string decimalPointProblem(std::string_view text);
+
+// A Tarvik.ini that exists but is no regular file, cannot be read, or has no [PATH] section.
+// A missing file is no problem here: every read then takes its default.
+std::string tarvikIniProblem(const std::string& tarvikIni);
+
+} // namespace ostrel

@@ -1,0 +1,462 @@
+// The PLU file setting window driven by its controls: the opening by file type, the type
+// switch, the separated designer's buttons, OK and Cancel with the save question, and the main
+// window's flag and reload around it, up to a run against the simulated scale.
+#include "GuiTestSupport.h"
+
+#include "SimChildProcess.h"
+#include "protocol/TcpScaleLibrary.h"
+#include "ui/format/CPluFileSettingDlg.h"
+#include "ui/format/SeparatedDesignerGroup.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+namespace ostrel {
+
+using test::chooseMenuItem;
+using test::clickButton;
+using test::readFile;
+using test::RunFolder;
+using test::TrayProgram;
+using test::whenModal;
+using test::writeFile;
+
+namespace {
+
+constexpr const char* kStructFile =
+    "C=04DeptP=1.\nC=06PLU NoP=2.\nC=0DComm. Name(1)P=0A.\nC=0AUnit PriceP=6.\n";
+// Column order of the shop before the window changes it: PLU No, Dept, name, price.
+constexpr const char* kPluId = "[PLU ID]\nID01=0002\nID02=0001\nID03=0010\nID04=0006\n"
+                               "[PLU NAME]\nNAME01=PLU No\nNAME02=Dept\nNAME03=Comm. Name(1)\n"
+                               "NAME04=Unit Price\n";
+
+template <typename T> T* child(QWidget* window, const char* name)
+{
+    return window->findChild<T*>(QString::fromLatin1(name));
+}
+
+QWidget* control(QWidget* window, int id)
+{
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (widget->property("controlId").toInt() == id) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+QStringList columnTexts(QWidget* window, int column)
+{
+    auto* list = child<QTableWidget>(window, "columnList");
+    QStringList texts;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        texts << (list->item(row, column) != nullptr ? list->item(row, column)->text() : QString());
+    }
+    return texts;
+}
+
+void clickRow(QWidget* window, int row)
+{
+    auto* list = child<QTableWidget>(window, "columnList");
+    const QRect cell = list->visualRect(list->model()->index(row, 1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+std::vector<std::string> messageTexts(const RecordingMessageSink& sink)
+{
+    std::vector<std::string> texts;
+    for (const auto& message : sink.messages()) {
+        texts.push_back(message.text);
+    }
+    return texts;
+}
+
+// A shop folder with the window's files; the window itself opened on demand.
+class FormatFolder : public RunFolder
+{
+public:
+    FormatFolder()
+    {
+        writeSettings({});
+        writeFile(paths.structFile, kStructFile);
+        writeFile(paths.pluIdIni, kPluId);
+    }
+    CPluFileSettingDlg& window()
+    {
+        if (!dialog) {
+            dialog = std::make_unique<CPluFileSettingDlg>(paths, messages);
+        }
+        return *dialog;
+    }
+    std::unique_ptr<CPluFileSettingDlg> dialog;
+};
+
+bool waitForPreview(CPluFileSettingDlg& window)
+{
+    return QTest::qWaitFor([&] { return !window.separatedGroup().previewPending(); }, 10000);
+}
+
+struct StoredPlu
+{
+    int department = 0;
+    long long plu = 0;
+    long long price = 0;
+    std::string name;
+    bool operator==(const StoredPlu&) const = default;
+};
+
+std::vector<StoredPlu> storedRecords(const std::string& db)
+{
+    std::vector<StoredPlu> records;
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(handle, 5000);
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(handle,
+                               "SELECT department, plu_number, price, name FROM received "
+                               "ORDER BY rowid",
+                               -1, &statement, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+                const auto* name = static_cast<const char*>(sqlite3_column_blob(statement, 3));
+                records.push_back(
+                    {sqlite3_column_int(statement, 0), sqlite3_column_int64(statement, 1),
+                     sqlite3_column_int64(statement, 2),
+                     std::string(name != nullptr ? name : "",
+                                 static_cast<std::size_t>(sqlite3_column_bytes(statement, 3)))});
+            }
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(handle);
+    return records;
+}
+
+// In the open window: the separated type, separator ";", PLU No moved below Dept, Save, OK.
+void makeSemicolonLayout(QWidget* window)
+{
+    child<QRadioButton>(window, "separateTypeRadio")->click();
+    child<QRadioButton>(window, "typedSeparatorRadio")->click();
+    auto* separator = child<QLineEdit>(window, "separatorEdit");
+    separator->clear();
+    QTest::keyClicks(separator, ";");
+    clickRow(window, 0);
+    clickButton(window, "downButton");
+    clickButton(window, "saveButton");
+    clickButton(window, "okButton");
+}
+
+} // namespace
+
+class PluFileSettingDlgTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fileTypeOpensItsTypeWithItsControlsEnabled()
+    {
+        const std::vector<std::pair<std::string, bool>> cases = {{"[TYPE]\nFILETYPE=1\n", true},
+                                                                 {"[TYPE]\nFILETYPE=2\n", false},
+                                                                 {"", false},
+                                                                 {"[TYPE]\nFILETYPE=7\n", false}};
+        for (const auto& [typeKeys, separated] : cases) {
+            FormatFolder folder;
+            folder.writeSettings({}, typeKeys);
+            CPluFileSettingDlg& window = folder.window();
+            window.prepareOpening();
+            QCOMPARE(window.windowTitle(), QStringLiteral("Select"));
+            QCOMPARE(child<QRadioButton>(&window, "separateTypeRadio")->isChecked(), separated);
+            QCOMPARE(child<QRadioButton>(&window, "fixedTypeRadio")->isChecked(), !separated);
+            for (int id :
+                 {1069, 1070, 1064, 1067, 1068, 1073, 1075, 1076, 1083, 1078, 1079, 1063}) {
+                QVERIFY2(control(&window, id)->isEnabled() == separated,
+                         qPrintable(QString::number(id)));
+            }
+            for (int id : {1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033,
+                           1034, 1035}) {
+                QVERIFY2(control(&window, id)->isEnabled() == !separated,
+                         qPrintable(QString::number(id)));
+            }
+            QVERIFY(child<QPushButton>(&window, "replaceButton")->isEnabled());
+            QCOMPARE(child<QPushButton>(&window, "replaceButton")->property("controlId").toInt(),
+                     1037);
+        }
+
+        // The switch by click; the separator edit follows "Tab".
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=2\n[SEPARATE]\nUseTab=1\n");
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        child<QRadioButton>(&window, "separateTypeRadio")->click();
+        QVERIFY(control(&window, 1076)->isEnabled());
+        QVERIFY(!control(&window, 1025)->isEnabled());
+        QVERIFY(child<QRadioButton>(&window, "tabRadio")->isChecked());
+        QVERIFY(!control(&window, 1063)->isEnabled());
+        child<QRadioButton>(&window, "typedSeparatorRadio")->click();
+        QVERIFY(control(&window, 1063)->isEnabled());
+        child<QRadioButton>(&window, "fixedTypeRadio")->click();
+        QVERIFY(!control(&window, 1063)->isEnabled());
+        QVERIFY(control(&window, 1026)->isEnabled());
+        QCOMPARE(window.selectedType(), 2);
+    }
+
+    void openingWithoutSampleShowsBothMessages()
+    {
+        FormatFolder folder;
+        folder.window().prepareOpening();
+        QCOMPARE(
+            messageTexts(folder.messages),
+            (std::vector<std::string>{"There is no PLU Data File.", "There is no PLU Data File."}));
+        std::filesystem::remove(folder.paths.prsFile);
+        folder.messages.clear();
+        folder.window().prepareOpening();
+        QCOMPARE(messageTexts(folder.messages),
+                 (std::vector<std::string>{"There is no PLU Data File.",
+                                           "File not found! : \"PLUPrs.prs\""}));
+    }
+
+    void previewReadAndDefaultFillTheColumnList()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=1\n[SEPARATE]\nComment=#\n");
+        folder.writeData("PLU1.TXT", {"# exported", "101,5,,1.20", "102,5,Pear,0.80"});
+        CPluFileSettingDlg& window = folder.window();
+        QSignalSpy previews(&window.separatedGroup(), &SeparatedDesignerGroup::previewFinished);
+        window.prepareOpening();
+        QVERIFY(messageTexts(folder.messages).empty());
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(previews.count(), 1);
+        QCOMPARE(columnTexts(&window, 0), (QStringList{"2", "1", "10", "6"}));
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"101", "5", "", "1.20"}));
+
+        // Default: the structure order, with the sample's values beside it.
+        child<QLineEdit>(&window, "commentEdit")->setText(QStringLiteral("#"));
+        clickButton(&window, "defaultButton");
+        QCOMPARE(child<QLineEdit>(&window, "separatorEdit")->text(), QStringLiteral(","));
+        QCOMPARE(child<QLineEdit>(&window, "commentEdit")->text(), QStringLiteral("//"));
+        QCOMPARE(child<QComboBox>(&window, "startRowCombo")->currentText(), QStringLiteral("1"));
+        QCOMPARE(columnTexts(&window, 1),
+                 (QStringList{"Dept", "PLU No", "Comm. Name(1)", "Unit Price"}));
+        QVERIFY(waitForPreview(window));
+        // "//" is no comment marker of this file, so its first line is the preview line.
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"# exported", "", "", ""}));
+
+        // Read reloads the stored order and previews with the marker as typed.
+        child<QLineEdit>(&window, "commentEdit")->setText(QStringLiteral("#"));
+        clickButton(&window, "readButton");
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(columnTexts(&window, 0), (QStringList{"2", "1", "10", "6"}));
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"101", "5", "", "1.20"}));
+
+        // Refresh with the separated type is its Read.
+        writeFile(folder.dataFile("PLU1.TXT"), "# exported\r\n202,7,Kiwi,0.35\r\n");
+        clickButton(&window, "refreshButton");
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"202", "7", "Kiwi", "0.35"}));
+
+        // Clear All empties both edits and reloads the list.
+        clickButton(&window, "clearAllButton");
+        QVERIFY(child<QLineEdit>(&window, "separatorEdit")->text().isEmpty());
+        QVERIFY(child<QLineEdit>(&window, "commentEdit")->text().isEmpty());
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"", "", "", ""}));
+    }
+
+    void browserIsAFolderChooserThatFillsTheFolder()
+    {
+        FormatFolder folder;
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        const QString picked = QString::fromStdString(folder.dir.path());
+        QString title;
+        whenModal(
+            [&](QWidget* chooser) {
+                title = chooser->windowTitle();
+                auto* dialog = qobject_cast<QFileDialog*>(chooser);
+                if (dialog == nullptr) {
+                    chooser->close();
+                    return;
+                }
+                dialog->setDirectory(picked);
+                dialog->selectFile(picked);
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides its own
+            },
+            &window);
+        clickButton(&window, "browserButton");
+        QCOMPARE(title, QStringLiteral("Select Folder"));
+        QCOMPARE(child<QLineEdit>(&window, "folderEdit")->text(), picked);
+        window.hide();
+    }
+
+    void upOnTheFirstRowAndDownOnTheLastMoveNothing()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=1\n");
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* list = child<QTableWidget>(&window, "columnList");
+        const QStringList before = columnTexts(&window, 1);
+
+        clickRow(&window, 0);
+        child<QLineEdit>(&window, "folderEdit")->setFocus();
+        clickButton(&window, "upButton");
+        QCOMPARE(columnTexts(&window, 1), before);
+        QTRY_VERIFY(list->hasFocus());
+
+        clickRow(&window, 3);
+        child<QLineEdit>(&window, "folderEdit")->setFocus();
+        clickButton(&window, "downButton");
+        QCOMPARE(columnTexts(&window, 1), before);
+        QTRY_VERIFY(list->hasFocus());
+
+        // Up from the last row exchanges the fields; the selection follows.
+        clickButton(&window, "upButton");
+        QCOMPARE(columnTexts(&window, 1),
+                 (QStringList{"PLU No", "Dept", "Unit Price", "Comm. Name(1)"}));
+        QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 2);
+        window.hide();
+    }
+
+    void okAsksToSaveUntilASaveSucceededAndNoWritesNothing()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=1\n");
+        folder.writeData("PLU1.TXT", {"101,5,Apple,1.20"}); // opening shows no message
+        CPluFileSettingDlg& window = folder.window();
+        const std::string before = readFile(folder.paths.tarvikIni);
+
+        // Right after opening, OK asks; No closes with OK and writes nothing.
+        int result = -1;
+        folder.messages.clear();
+        folder.messages.setNextAnswer(MessageAnswer::No);
+        whenModal([](QWidget* modal) { clickButton(modal, "okButton"); });
+        result = window.runModal();
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(messageTexts(folder.messages).back(), std::string("Do you want to save?"));
+        QCOMPARE(readFile(folder.paths.tarvikIni), before);
+        QCOMPARE(readFile(folder.paths.pluIdIni), std::string(kPluId));
+
+        // Cancel before any Save: closes with Cancel.
+        whenModal([](QWidget* modal) { clickButton(modal, "cancelButton"); });
+        QCOMPARE(window.runModal(), int(QDialog::Rejected));
+
+        // After a successful Save, OK closes without asking and writes nothing more.
+        folder.messages.clear();
+        std::string saved;
+        whenModal([&](QWidget* modal) {
+            clickButton(modal, "saveButton");
+            saved = readFile(folder.paths.tarvikIni);
+            clickButton(modal, "okButton");
+        });
+        QCOMPARE(window.runModal(), int(QDialog::Accepted));
+        QCOMPARE(messageTexts(folder.messages).back(), std::string("Save is completed!"));
+        for (const auto& text : messageTexts(folder.messages)) {
+            QVERIFY(text != "Do you want to save?");
+        }
+        QCOMPARE(readFile(folder.paths.tarvikIni), saved);
+
+        // The saved flag stays: Cancel now closes with OK, also in a later opening.
+        folder.messages.setNextAnswer(MessageAnswer::No);
+        whenModal([](QWidget* modal) { clickButton(modal, "cancelButton"); });
+        QCOMPARE(window.runModal(), int(QDialog::Accepted));
+    }
+
+    void yesWithAnEmptySeparatorSaysCheckDataAndStillWritesTheType()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=2\n");
+        CPluFileSettingDlg& window = folder.window();
+        folder.messages.clear();
+        whenModal([](QWidget* modal) {
+            child<QRadioButton>(modal, "separateTypeRadio")->click();
+            child<QLineEdit>(modal, "separatorEdit")->clear();
+            clickButton(modal, "okButton");
+        });
+        QCOMPARE(window.runModal(), int(QDialog::Accepted));
+        const auto texts = messageTexts(folder.messages);
+        QCOMPARE(texts[texts.size() - 2], std::string("Do you want to save?"));
+        QCOMPARE(texts.back(), std::string("Check data!"));
+        QVERIFY(readFile(folder.paths.tarvikIni).find("FILETYPE=1") != std::string::npos);
+    }
+
+    void runIsRefusedWhileOpenAndUsesTheNewLayoutAfterOk()
+    {
+        TrayProgram program;
+        writeFile(program.paths.structFile, kStructFile);
+        writeFile(program.paths.pluIdIni, kPluId);
+        program.start();
+        program.writeData("PLU1.TXT", {"5;101;Apple;1.20"});
+
+        bool refused = false;
+        bool flagWhileOpen = false;
+        whenModal([&](QWidget* modal) {
+            flagWhileOpen = program.mainDlg->controller().windowOpen();
+            program.mainDlg->OnTimer();
+            refused = !program.runStarted();
+            makeSemicolonLayout(modal);
+        });
+        QVERIFY(chooseMenuItem(program.menu(), "pluFileSettingAction"));
+        QVERIFY(flagWhileOpen);
+        QVERIFY(refused);
+        QVERIFY(!program.mainDlg->controller().windowOpen());
+
+        // The timer's run takes the layout loaded on OK, without a reload of its own.
+        program.mainDlg->OnTimer();
+        QVERIFY(program.runStarted());
+        program.library.pump();
+        QTRY_VERIFY(!program.mainDlg->controller().runBusy());
+        const auto sent = program.library.sent();
+        QCOMPARE(sent.size(), std::size_t{1});
+        QCOMPARE(sent[0].number(0, 2), 5u);
+        QCOMPARE(sent[0].plu(), 101u);
+        QCOMPARE(sent[0].name(), std::string("Apple"));
+        QCOMPARE(sent[0].number(443, 4), 120u);
+    }
+
+    void layoutMadeInTheWindowReachesTheSimulatedScale()
+    {
+        RunFolder shop;
+        writeFile(shop.paths.structFile, kStructFile);
+        writeFile(shop.paths.pluIdIni, kPluId);
+        const std::string db = shop.dir.file("scales.db");
+        sim::SimChildProcess sim({"--db", db, "--no-scan", "--scale", "127.0.0.2:0:QV7100"});
+        shop.writeSettings({{"127.0.0.2", sim.scalePort(0)}});
+        shop.writeData("PLU1.TXT", {"3;2001;Plums;4.99", "3;2002;Figs;12.5"});
+
+        TcpScaleLibrary library;
+        test::ProbingMessageSink sink;
+        CMainDlg mainDlg({shop.paths, library, sink, shop.timer, shop.clock});
+        mainDlg.OnCreate();
+        // The start-up's run is refused while a window is open, so the first run follows OK.
+        mainDlg.controller().setWindowOpen(true);
+        mainDlg.OnInitDialog();
+        mainDlg.controller().setWindowOpen(false);
+
+        whenModal([&](QWidget* modal) { makeSemicolonLayout(modal); });
+        QVERIFY(chooseMenuItem(mainDlg.trayIcon().menu(), "pluFileSettingAction"));
+        mainDlg.OnTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(!mainDlg.controller().runBusy(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(storedRecords(db).size(), std::size_t{2}, 10000);
+        QCOMPARE(storedRecords(db),
+                 (std::vector<StoredPlu>{{3, 2001, 499, "Plums"}, {3, 2002, 1250, "Figs"}}));
+    }
+};
+
+int runPluFileSettingDlgTest(int argc, char** argv)
+{
+    PluFileSettingDlgTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace ostrel
+
+#include "PluFileSettingDlgTest.moc"
