@@ -194,6 +194,10 @@ double wholeRun(const std::vector<Scale>& scales, const std::string& work)
                  << line << "\r\n";
         }
     }
+    // Written a while ago: the run measured here does not wait for the file to settle.
+    std::filesystem::last_write_time(pluFolder + "/PLU0001.TXT",
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::minutes(1));
 
     RecordingMessageSink messages;
     NullProgressSink progress;

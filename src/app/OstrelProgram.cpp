@@ -19,6 +19,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,21 +36,40 @@ void printSummary(const RunSummary& summary)
     for (const std::string& file : summary.files) {
         std::printf("  file %s\n", file.c_str());
     }
+    if (summary.linesSkipped > 0) {
+        std::printf("  %d bad line(s) skipped while reading\n", summary.linesSkipped);
+    }
     for (const auto& scale : summary.scales) {
-        const std::string result = scale.succeeded ? "SUCCESS"
-                                   : scale.reached ? "FAILED"
+        const std::string result = scale.nothingDue  ? "up to date"
+                                   : scale.succeeded ? "SUCCESS"
+                                   : scale.reached   ? "FAILED"
                                    : scale.notTried.empty()
                                        ? "FAILED (not reachable)"
                                        : "FAILED (not tried: " + scale.notTried + ")";
-        std::printf("  scale %s (%s): %s, %d line(s) accepted\n", scale.ipText.c_str(),
+        std::printf("  scale %s (%s): %s, %d line(s) accepted", scale.ipText.c_str(),
                     scale.name.c_str(), result.c_str(), scale.linesAccepted);
+        if (scale.linesSkipped > 0) {
+            std::printf(", %d skipped", scale.linesSkipped);
+        }
+        std::printf("\n");
+    }
+    for (const auto& catchUp : summary.catchUps) {
+        std::printf("  catch-up %s to %s: lines %d-%d\n", catchUp.file.c_str(),
+                    catchUp.ipText.c_str(), catchUp.firstLine, catchUp.lastLine);
+    }
+    for (const std::string& file : summary.catchUpsGone) {
+        std::printf("  catch-up impossible, gone: %s\n", file.c_str());
     }
     for (const std::string& file : summary.backedUp) {
         std::printf("  backed up %s\n", file.c_str());
     }
+    for (const auto& failure : summary.backupFailures) {
+        std::printf("  backup failed %s: %s\n", failure.file.c_str(), failure.reason.c_str());
+    }
     for (const std::string& file : summary.keptForNextRun) {
-        std::printf(summary.interrupted ? "  kept for the next run %s\n"
-                                        : "  kept for the next run (changed while sending) %s\n",
+        std::printf(summary.interrupted
+                        ? "  kept for the next run %s\n"
+                        : "  kept for the next run (unread, or changed while sending) %s\n",
                     file.c_str());
     }
     std::fflush(stdout);
@@ -245,6 +266,21 @@ int runOnce(int& argc, char** argv)
     program = &once;
     once.controller().startUp();
     QCoreApplication::processEvents(); // a run that ended at once has posted its summary
+    if (const auto waitMs = once.controller().settleWaitMs();
+        !finished && !once.controller().runBusy() && waitMs > 0) {
+        // A file still being written: wait the rest of its settle time once, then look again.
+        std::printf("Waiting %lld ms for a data file still being written.\n",
+                    static_cast<long long>(waitMs));
+        std::fflush(stdout);
+        QEventLoop settle;
+        QTimer::singleShot(static_cast<int>(waitMs), &settle, &QEventLoop::quit);
+        settle.exec();
+        // The timer may have run it, or a signal ended the wait.
+        if (!finished && !interrupted && !once.controller().runBusy()) {
+            once.controller().onTimerTick();
+            QCoreApplication::processEvents();
+        }
+    }
     if (once.controller().scaleCount() == 0 && !once.controller().runBusy()) {
         program = nullptr;
         return kExitSettingsError;
@@ -265,7 +301,9 @@ int runOnce(int& argc, char** argv)
         return kExitSettingsError; // the message said what is wrong
     }
     if (!finished) {
-        std::printf("No new data file.\n");
+        std::printf(once.controller().settleWaitMs() > 0
+                        ? "A data file is still being written: left for the next run.\n"
+                        : "No new data file.\n");
         return kExitOk;
     }
     for (const auto& scale : finished->scales) {

@@ -1,5 +1,6 @@
 #include "engine/ActiveRun.h"
 
+#include "engine/DeliveryJournal.h"
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
 #include "platform/Trace.h"
@@ -12,12 +13,16 @@ namespace {
 
 constexpr std::uint64_t kBarMaximum = 65535;
 constexpr std::uint64_t kPerMille = 1000;
+constexpr std::chrono::milliseconds kJournalBatchTime{200};
 
 } // namespace
 
-ActiveRun::ActiveRun(std::string stamp, std::vector<DataFileEntry> files,
-                     std::vector<ScaleEntry> scales)
-    : m_stamp(std::move(stamp)), m_files(std::move(files))
+std::string scaleKey(const ScaleEntry& entry)
+{
+    return std::string(entry.ip()) + ":" + std::to_string(entry.port);
+}
+
+ActiveRun::ActiveRun(std::string stamp, std::vector<ScaleEntry> scales) : m_stamp(std::move(stamp))
 {
     m_scales.reserve(scales.size());
     for (auto& entry : scales) {
@@ -29,6 +34,7 @@ ActiveRun::ActiveRun(std::string stamp, std::vector<DataFileEntry> files,
         entry.succeeded = false;
         entry.finished = false;
         scale.entry = std::move(entry);
+        scale.key = scaleKey(scale.entry);
         m_scales.push_back(std::move(scale));
     }
 }
@@ -51,16 +57,108 @@ bool ActiveRun::allFinished() const
 
 void ActiveRun::log(const SendLogPaths& paths, const RunScale& scale, int result) const
 {
-    if (WriteSendLog(paths, m_files, m_stamp, scale.entry.ip(), result) == 0 && !m_files.empty() &&
+    std::vector<DataFileEntry> due;
+    for (const std::size_t file : scale.dueFiles) {
+        due.push_back(m_files[file].entry);
+    }
+    if (WriteSendLog(paths, due, m_stamp, scale.entry.ip(), result) == 0 && !due.empty() &&
         !m_logFailureTraced) {
         m_logFailureTraced = true;
         trace("cannot write the send log " + paths.logFile);
     }
 }
 
+bool ActiveRun::startPlan(RunScale& scale)
+{
+    scale.planIndex = 0;
+    if (scale.plan.empty()) {
+        return false;
+    }
+    scale.entry.nextLine = static_cast<int>(scale.plan.front().from);
+    return seekDueLine(scale);
+}
+
+bool ActiveRun::seekDueLine(RunScale& scale)
+{
+    while (scale.planIndex < scale.plan.size()) {
+        const LineRange& range = scale.plan[scale.planIndex];
+        if (scale.entry.nextLine >= 0 &&
+            static_cast<std::size_t>(scale.entry.nextLine) < range.to) {
+            return true;
+        }
+        if (++scale.planIndex < scale.plan.size()) {
+            scale.entry.nextLine = static_cast<int>(scale.plan[scale.planIndex].from);
+        }
+    }
+    return false;
+}
+
+void ActiveRun::acknowledge(RunScale& scale, std::size_t line, std::string_view skipReason)
+{
+    if (!skipReason.empty()) {
+        ++scale.linesSkipped;
+    }
+    if (m_journal == nullptr) {
+        return;
+    }
+    for (const LineRange& range : scale.plan) {
+        if (line < range.from || line >= range.to) {
+            continue;
+        }
+        const RunFile& file = m_files[range.file];
+        if (file.journalId == 0) {
+            return;
+        }
+        const int local = static_cast<int>(line - file.begin);
+        int& next = m_unwrittenAcks[{file.journalId, scale.key}];
+        next = std::max(next, local + 1);
+        if (!skipReason.empty()) {
+            m_unwrittenSkips.push_back({file.journalId, scale.key, local, std::string(skipReason)});
+        }
+        break;
+    }
+    if (std::chrono::steady_clock::now() - m_lastFlush >= kJournalBatchTime) {
+        flushJournal();
+    }
+}
+
+void ActiveRun::flushJournal()
+{
+    m_lastFlush = std::chrono::steady_clock::now();
+    if (m_journal == nullptr || (m_unwrittenAcks.empty() && m_unwrittenSkips.empty())) {
+        return;
+    }
+    DeliveryJournal::Batch batch(m_journal);
+    for (const Skip& skip : m_unwrittenSkips) {
+        m_journal->acknowledge(skip.fileId, skip.scale, skip.line, skip.reason);
+    }
+    for (const auto& [row, next] : m_unwrittenAcks) {
+        m_journal->acknowledge(row.first, row.second, next - 1);
+    }
+    m_unwrittenSkips.clear();
+    m_unwrittenAcks.clear();
+}
+
+bool ActiveRun::fileDone(const RunScale& scale, std::size_t file) const
+{
+    for (std::size_t i = 0; i < scale.plan.size(); ++i) {
+        if (scale.plan[i].file != file) {
+            continue;
+        }
+        // Done once the scale moved past this range, or succeeded as a whole.
+        return scale.entry.succeeded || i < scale.planIndex;
+    }
+    return true; // nothing of it was due
+}
+
 void ActiveRun::startProgress(ProgressSink& progress)
 {
-    m_progressTotal = static_cast<std::uint64_t>(m_lines.size()) * m_scales.size();
+    m_progressTotal = 0;
+    for (const RunScale& scale : m_scales) {
+        for (const LineRange& range : scale.plan) {
+            m_progressTotal += range.to - range.from;
+        }
+    }
     m_progressDone = 0;
     m_progressShown = 0;
     m_perMille = m_progressTotal > kBarMaximum;
@@ -74,23 +172,22 @@ void ActiveRun::stepProgress(ProgressSink& progress)
         progress.StepProgress();
         return;
     }
-    const std::uint64_t mille = m_progressDone * kPerMille / m_progressTotal;
+    const std::uint64_t mille =
+        m_progressDone * kPerMille / std::max<std::uint64_t>(m_progressTotal, 1);
     while (m_progressShown < mille && m_progressShown < kPerMille) {
         ++m_progressShown;
         progress.StepProgress();
     }
 }
 
-RunSummary ActiveRun::summary(std::vector<std::string> backedUp,
-                              std::vector<std::string> kept) const
+RunSummary ActiveRun::summary() const
 {
     RunSummary result;
     result.stamp = m_stamp;
     for (const auto& file : m_files) {
-        result.files.push_back(file.path);
+        result.files.push_back(file.entry.path);
+        result.linesSkipped += file.linesSkipped;
     }
-    result.backedUp = std::move(backedUp);
-    result.keptForNextRun = std::move(kept);
     result.lines = static_cast<int>(m_lines.size());
     result.interrupted = stopRequested;
     for (const auto& scale : m_scales) {
@@ -99,9 +196,19 @@ RunSummary ActiveRun::summary(std::vector<std::string> backedUp,
         entry.name = scale.entry.name;
         entry.reached = scale.reached;
         entry.succeeded = scale.entry.succeeded;
+        entry.nothingDue = scale.plan.empty();
         entry.linesAccepted = scale.linesAccepted;
+        entry.linesSkipped = scale.linesSkipped;
         entry.notTried = scale.notTried;
         result.scales.push_back(std::move(entry));
+        for (const LineRange& range : scale.plan) {
+            if (range.catchUp) {
+                const RunFile& file = m_files[range.file];
+                result.catchUps.push_back({file.entry.path, scale.entry.ip(),
+                                           static_cast<int>(range.from - file.begin) + 1,
+                                           static_cast<int>(range.to - file.begin)});
+            }
+        }
     }
     return result;
 }

@@ -1,7 +1,7 @@
 // The state of one update run, owned by the run alone: its stamp, its copy of the data files
-// (with what was read of each), its lines, its copy of the scales with their transfer state,
-// and the progress it reports. Triggers that reload settings or rediscover files during the
-// run never touch it. Guarded by the engine's lock.
+// (with what was read of each), its lines, its copy of the scales with their transfer state and
+// the lines each is due, and the progress it reports. Triggers that reload settings or
+// rediscover files during the run never touch it. Guarded by the engine's lock.
 #pragma once
 
 #include "engine/DataFiles.h"
@@ -9,35 +9,69 @@
 #include "engine/RunSettings.h"
 #include "engine/SendLog.h"
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ostrel {
 
+class DeliveryJournal;
 class ProgressSink;
 struct RunSummary;
+
+// One data file of the run: found in the PLU folder, or a catch-up read from its backup.
+struct RunFile
+{
+    DataFileEntry entry;   // the path its lines were read from, and their stamp
+    std::size_t begin = 0; // its lines in the run's table
+    std::size_t end = 0;
+    std::int64_t journalId = 0; // 0 without a journal
+    bool fromBackup = false;
+    int linesSkipped = 0; // bad lines the reading passed over
+};
+
+// Lines [from, to) of the run's table, all of one file, due for one scale.
+struct LineRange
+{
+    std::size_t file = 0;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    bool catchUp = false; // the file was due for the scale in an earlier run
+};
 
 struct RunScale
 {
     ScaleEntry entry;
+    std::string key; // "IP:port", the journal's name for the scale
+    std::vector<LineRange> plan;
+    std::vector<std::size_t> dueFiles; // logged for this scale
+    std::size_t planIndex = 0;
+    int inFlight = -1;       // the line SendDataEx was last given
     bool reached = false;    // passed the reachability check
     bool sendCalled = false; // the opening reached SendDataEx
     int linesAccepted = 0;
+    int linesSkipped = 0;
     std::string notTried; // why the opening refused the scale before contacting it
     RecordBytes record{}; // the record in flight; the library may read it until the reply
 };
 
+// "IP:port" of a registered scale.
+std::string scaleKey(const ScaleEntry& entry);
+
 class ActiveRun final
 {
 public:
-    ActiveRun(std::string stamp, std::vector<DataFileEntry> files, std::vector<ScaleEntry> scales);
+    ActiveRun(std::string stamp, std::vector<ScaleEntry> scales);
 
     const std::string& stamp() const { return m_stamp; }
-    std::vector<DataFileEntry>& files() { return m_files; }
-    const std::vector<DataFileEntry>& files() const { return m_files; }
+    std::vector<RunFile>& files() { return m_files; }
+    const std::vector<RunFile>& files() const { return m_files; }
     std::vector<RunScale>& scales() { return m_scales; }
+    const std::vector<RunScale>& scales() const { return m_scales; }
     RunLines& lines() { return m_lines; }
     void setLines(RunLines lines) { m_lines = std::move(lines); }
 
@@ -45,22 +79,52 @@ public:
     RunScale* FindScaleByIp(std::string_view ipText);
     bool allFinished() const;
 
-    // One log line per data file of the run for this scale.
+    // One log line per data file due for this scale.
     void log(const SendLogPaths& paths, const RunScale& scale, int result) const;
+
+    // The journal the run records its progress in; nullptr when there is none.
+    void setJournal(DeliveryJournal* journal) { m_journal = journal; }
+    DeliveryJournal* journal() const { return m_journal; }
+    // Puts the scale at its first due line; false when nothing is due.
+    bool startPlan(RunScale& scale);
+    // Moves the scale's next line past the ends of its ranges; false when all are done.
+    bool seekDueLine(RunScale& scale);
+    // Line `line` of the table is done for the scale: accepted, or skipped for `skipReason`.
+    // Written to the journal in batches (a transaction per line would halve the run's
+    // speed); a crash loses at most the last batch, whose lines a catch-up sends again.
+    void acknowledge(RunScale& scale, std::size_t line, std::string_view skipReason = {});
+    void flushJournal();
+    // Whether the scale has every due line of file `file`.
+    bool fileDone(const RunScale& scale, std::size_t file) const;
 
     // The bar counts line-and-scale steps; beyond the bar's 16-bit range it counts per mille.
     void startProgress(ProgressSink& progress);
     void stepProgress(ProgressSink& progress);
 
+    std::vector<std::string> catchUpsGone; // catch-ups closed for want of their bytes
+    std::vector<std::string> unread;       // found files that could not be read
+
     bool attempted = false;     // a scale passed the reachability check: back up at the end
     bool opening = true;        // RunUpdate is still opening scales: the run cannot end yet
     bool stopRequested = false; // no further record goes out; unfinished scales fail
 
-    RunSummary summary(std::vector<std::string> backedUp, std::vector<std::string> kept) const;
+    // Filled in by the end of the run.
+    RunSummary summary() const;
 
 private:
     std::string m_stamp;
-    std::vector<DataFileEntry> m_files;
+    std::vector<RunFile> m_files;
+    DeliveryJournal* m_journal = nullptr;
+    struct Skip
+    {
+        std::int64_t fileId;
+        std::string scale;
+        int line;
+        std::string reason;
+    };
+    std::map<std::pair<std::int64_t, std::string>, int> m_unwrittenAcks; // next line
+    std::vector<Skip> m_unwrittenSkips;
+    std::chrono::steady_clock::time_point m_lastFlush = std::chrono::steady_clock::now();
     std::vector<RunScale> m_scales; // sized once: the library holds addresses of its texts
     RunLines m_lines;
     std::uint64_t m_progressTotal = 0;

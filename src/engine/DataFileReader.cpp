@@ -1,5 +1,6 @@
 #include "engine/DataFileReader.h"
 
+#include "engine/FileIdentity.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/Trace.h"
@@ -107,26 +108,41 @@ std::string DataFileReader::StripUtf8Bom(std::string_view line)
 int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
                                  std::optional<FileStamp>* readStamp)
 {
-    if (path.empty()) {
-        return 0;
-    }
-    FileStamp stamp;
-    auto bytes = readFileWithStamp(path, stamp);
-    if (!bytes) {
-        bytes = readFileWithStamp(resolvePath(path), stamp);
-    }
-    if (!bytes) {
-        trace("cannot read the data file " + path + "; it is left for a later run");
+    const FileReadResult result = readFile(path, table);
+    if (!result.opened) {
         return 0;
     }
     if (readStamp != nullptr) {
-        *readStamp = stamp;
+        *readStamp = result.stamp;
     }
+    return result.endedByComment ? 0 : static_cast<int>(table.size());
+}
+
+FileReadResult DataFileReader::readFile(const std::string& path, LineTable& table)
+{
+    FileReadResult result;
+    if (path.empty()) {
+        return result;
+    }
+    auto bytes = readFileWithStamp(path, result.stamp);
+    if (!bytes) {
+        bytes = readFileWithStamp(resolvePath(path), result.stamp);
+    }
+    if (!bytes) {
+        trace("cannot read the data file " + path + "; it is left for a later run");
+        return result;
+    }
+    result.opened = true;
+    result.contentHash = contentHash(*bytes);
 
     const std::string_view text = *bytes;
     std::size_t lineNumber = 0;
     std::size_t lastColumnCount = 8;
     std::size_t pos = 0;
+    const auto skip = [&](std::string_view why) {
+        ++result.linesSkipped;
+        trace(path + " line " + std::to_string(lineNumber) + " skipped: " + std::string(why));
+    };
     while (pos < text.size()) {
         auto newline = text.find('\n', pos);
         const bool lastLine = newline == std::string_view::npos;
@@ -135,18 +151,24 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
         }
         std::string_view line = text.substr(pos, newline - pos);
         pos = newline + 1;
-        // Text mode: CR LF ends a line like LF; a zero byte ends the line's text.
+        // Text mode: CR LF ends a line like LF.
         if (!lastLine && line.ends_with('\r')) {
             line.remove_suffix(1);
         }
-        if (const auto zero = line.find('\0'); zero != std::string_view::npos) {
-            line = line.substr(0, zero);
-        }
         ++lineNumber;
         if (m_hook && lineNumber % m_hookEvery == 0 && !m_hook()) {
-            return 0;
+            result.opened = false;
+            return result;
         }
         if (lineNumber < static_cast<std::size_t>(std::max(m_startRow, 1))) {
+            continue;
+        }
+        if (line.empty()) {
+            continue;
+        }
+        // A zero byte would cut the line short and store a wrong value.
+        if (line.find('\0') != std::string_view::npos) {
+            skip("it holds a zero byte");
             continue;
         }
         std::string converted;
@@ -154,19 +176,28 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
         if (m_utf8 || line.starts_with(kUtf8Mark)) {
             converted = StripUtf8Bom(line);
             toSplit = converted;
+            if (converted.empty()) {
+                if (line != kUtf8Mark) {
+                    skip("it is not valid UTF-8");
+                }
+                continue;
+            }
         }
-        if (line.empty()) {
-            continue;
+        if (m_splitter.startsWithComment(toSplit)) {
+            result.endedByComment = true;
+            break;
         }
         ColumnList columns;
         columns.reserve(lastColumnCount);
         if (m_splitter.SplitLine(toSplit, columns) <= 0) {
-            return 0;
+            skip("it yields no column");
+            continue;
         }
         lastColumnCount = columns.size();
         table.push_back(std::move(columns));
+        ++result.linesAppended;
     }
-    return static_cast<int>(table.size());
+    return result;
 }
 
 } // namespace ostrel

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +16,17 @@ namespace ostrel {
 
 // [SEPA_STARTROW] "Start Row" of Tarvik.ini, default 1 (0 behaves as 1).
 int readStartRow(const std::string& tarvikIniPath);
+
+// What reading one file gave.
+struct FileReadResult
+{
+    bool opened = false;
+    int linesAppended = 0;
+    int linesSkipped = 0;        // did not convert, held a zero byte, or gave no column
+    bool endedByComment = false; // a line began with the comment marker
+    FileStamp stamp;             // identity, size and time of the bytes read
+    std::uint64_t contentHash = 0;
+};
 
 class DataFileReader final
 {
@@ -31,8 +43,12 @@ public:
     void setCodePage(std::string codePage) { m_codePage = std::move(codePage); }
     void setLineHook(LineHook hook, std::size_t everyLines = 256);
 
-    // Appends the file's lines; returns the table's size after the file, or 0 when the file
-    // cannot be read or a line yields no column (lines appended before stay). `readStamp`
+    // Appends the file's lines. A bad line is skipped with a trace line and counted; a line
+    // that begins with the comment marker ends the file's data.
+    FileReadResult readFile(const std::string& path, LineTable& table);
+
+    // readFile with the table's size after the file as the result, or 0 when the file cannot
+    // be read or its data ended at a comment line (lines appended before stay). `readStamp`
     // receives the identity, size and time of the bytes that were read.
     int ReadDataFile(const std::string& path, LineTable& table,
                      std::optional<FileStamp>* readStamp = nullptr);

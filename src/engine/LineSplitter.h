@@ -25,6 +25,11 @@ public:
     int SplitLine(std::string_view line, ColumnList& columns) const;
 
     int fileType() const { return m_fileType; }
+    // A separated line that begins with the comment marker: the end of a file's data.
+    bool startsWithComment(std::string_view line) const
+    {
+        return m_fileType == kSeparatedType && !m_comment.empty() && line.starts_with(m_comment);
+    }
 
 private:
     int splitSeparated(std::string_view line, ColumnList& columns) const;

@@ -12,16 +12,35 @@ struct RunSummary
     {
         std::string ipText;
         std::string name;
-        bool reached = false;   // passed the reachability check
-        bool succeeded = false; // every line sent
+        bool reached = false;    // passed the reachability check
+        bool succeeded = false;  // every due line sent (or nothing was due)
+        bool nothingDue = false; // had every line already: not contacted
         int linesAccepted = 0;
+        int linesSkipped = 0; // no record, or refused with "E88"
         std::string notTried; // why the run never tried this scale, "" when it did
+    };
+    // Lines a scale got late: the rest of a file it did not get completely before.
+    struct CatchUp
+    {
+        std::string file; // where the lines were read from (usually the backup)
+        std::string ipText;
+        int firstLine = 0; // 1-based, among the file's data lines
+        int lastLine = 0;
+    };
+    struct BackupFailure
+    {
+        std::string file;
+        std::string reason;
     };
     std::string stamp;
     std::vector<std::string> files; // data files of the run, in order
     std::vector<std::string> backedUp;
     std::vector<std::string> keptForNextRun; // unread, or changed after being read
+    std::vector<BackupFailure> backupFailures;
+    std::vector<CatchUp> catchUps;
+    std::vector<std::string> catchUpsGone; // the backup to catch up from no longer exists
     int lines = 0;
+    int linesSkipped = 0;     // bad lines the reading passed over
     bool interrupted = false; // stopped on request: unfinished scales failed, files kept
     std::vector<ScaleResult> scales;
 };

@@ -25,12 +25,22 @@ ScaleTransfer::ScaleTransfer(ScaleLibrary& library, ProgressSink& progress, Send
 int ScaleTransfer::sendFirstLine(RunScale& scale, ActiveRun& run)
 {
     ScaleEntry& entry = scale.entry;
-    entry.nextLine = 0;
     entry.finished = false;
-    const int action = run.lines().parse(0, scale.record);
-    entry.nextLine = 1;
-    if (action < 1) {
-        return 0;
+    // A first line without a record (a header, PLU 0) is passed over like any later one.
+    int action = 0;
+    while (action < 1) {
+        if (!run.seekDueLine(scale)) {
+            return 0;
+        }
+        const auto line = static_cast<std::size_t>(entry.nextLine);
+        action = run.lines().parse(line, scale.record);
+        ++entry.nextLine;
+        if (action < 1) {
+            run.acknowledge(scale, line, kSkipNoRecord);
+            run.stepProgress(m_progress);
+        } else {
+            scale.inFlight = static_cast<int>(line);
+        }
     }
     scale.sendCalled = true;
     return m_library.SendDataEx(makeSendBlock(entry, action, scale.record.data()));
@@ -50,6 +60,11 @@ int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
         if (kind == kReplyAccepted) {
             ++scale->linesAccepted;
         }
+        if (scale->inFlight >= 0) {
+            run.acknowledge(*scale, static_cast<std::size_t>(scale->inFlight),
+                            kind == kReplySkip ? kSkipE88 : std::string_view());
+            scale->inFlight = -1;
+        }
         run.stepProgress(m_progress);
         const int result = SendNextLine(run, block);
         if (result != 0) {
@@ -65,7 +80,9 @@ int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
         FailScale(run, block, kFailRetriesUsed);
         return 0;
     }
-    --entry.nextLine;
+    if (scale->inFlight >= 0) {
+        entry.nextLine = scale->inFlight; // the same line again
+    }
     const int result = SendNextLine(run, block);
     ++entry.retryCount;
     return result;
@@ -83,7 +100,7 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
     ScaleEntry& entry = scale->entry;
     int action = 0;
     while (action < 1) {
-        if (entry.nextLine < 0 || static_cast<std::size_t>(entry.nextLine) >= run.lines().size()) {
+        if (!run.seekDueLine(*scale)) {
             entry.finished = true;
             entry.succeeded = true;
             DisconnectScale(run, entry.ip());
@@ -95,11 +112,15 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
             FailScale(run, block, kFailRetriesUsed);
             return 0;
         }
-        action = run.lines().parse(static_cast<std::size_t>(entry.nextLine), scale->record);
+        const auto line = static_cast<std::size_t>(entry.nextLine);
+        action = run.lines().parse(line, scale->record);
         ++entry.nextLine;
         if (action < 1) {
             // No reply would ever come for a line that is not sent: go on with the next.
+            run.acknowledge(*scale, line, kSkipNoRecord);
             run.stepProgress(m_progress);
+        } else {
+            scale->inFlight = static_cast<int>(line);
         }
     }
     SendBlock next = block;

@@ -22,6 +22,9 @@ inline constexpr int kMaxResends = 3;
 inline constexpr int kMaxRefusals7100 = 10;
 inline constexpr int kFailRetriesUsed = 2;
 inline constexpr int kFailConnection = 8;
+// Why the journal holds a line as done without the scale having taken it.
+inline constexpr std::string_view kSkipNoRecord = "no record (PLU 0 or no PLU number)";
+inline constexpr std::string_view kSkipE88 = "refused with E88";
 
 class ScaleTransfer final
 {
@@ -29,8 +32,8 @@ public:
     ScaleTransfer(ScaleLibrary& library, ProgressSink& progress, SendLogPaths logPaths,
                   std::function<void()> finishRunIfDone);
 
-    // The opening's first record: parses line 0 and hands it to SendDataEx. Returns the
-    // library's result, or 0 when line 0 yields no record.
+    // The opening's first record: parses the scale's first due line that yields a record and
+    // hands it to SendDataEx. Returns the library's result, or 0 when no due line yields one.
     int sendFirstLine(RunScale& scale, ActiveRun& run);
 
     // The reply callback's work for an update run.

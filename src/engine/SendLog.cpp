@@ -29,14 +29,18 @@ std::string MakeRunStamp(const Clock& clock)
     return MakeRunStamp(clock.now());
 }
 
-std::string backupName(std::string_view dataFilePath, std::string_view runStamp)
+std::string backupName(std::string_view dataFilePath, std::string_view runStamp, int suffix)
 {
     const auto slash = dataFilePath.find_last_of('/');
     const auto dot = dataFilePath.find_last_of('.');
     const bool dotInName =
         dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
     std::string name(dotInName ? dataFilePath.substr(0, dot) : dataFilePath);
-    name.append("_").append(runStamp).append(".bak");
+    name.append("_").append(runStamp);
+    if (suffix > 0) {
+        name.append("_").append(std::to_string(suffix));
+    }
+    name.append(".bak");
     return name;
 }
 
@@ -67,14 +71,33 @@ int WriteSendLog(const SendLogPaths& paths, std::span<const DataFileEntry> files
     return static_cast<int>(files.size());
 }
 
+BackupOutcome backupDataFile(const DataFileEntry& file, std::string_view runStamp)
+{
+    if (file.readStamp && fileStamp(file.path) != file.readStamp) {
+        return {"", "changed while sending"};
+    }
+    // Enough for every run of a second; beyond that something else is wrong.
+    constexpr int kMaxSuffix = 999;
+    for (int suffix = 0; suffix <= kMaxSuffix; ++suffix) {
+        const std::string name = backupName(file.path, runStamp, suffix);
+        std::string error;
+        switch (renameNoReplace(file.path, name, &error)) {
+        case RenameResult::Renamed:
+            return {name, ""};
+        case RenameResult::TargetExists:
+            continue;
+        case RenameResult::Failed:
+            return {"", error};
+        }
+    }
+    return {"", "every backup name is taken"};
+}
+
 int BackupDataFiles(std::span<const DataFileEntry> files, std::string_view runStamp)
 {
     int renamed = 0;
     for (const auto& file : files) {
-        if (file.readStamp && fileStamp(file.path) != file.readStamp) {
-            continue;
-        }
-        if (moveFileReplace(file.path, backupName(file.path, runStamp))) {
+        if (!backupDataFile(file, runStamp).backup.empty()) {
             ++renamed;
         }
     }

@@ -29,8 +29,8 @@ std::string MakeRunStamp(const LocalTime& time);
 std::string MakeRunStamp(const Clock& clock);
 
 // "<path without extension>_<stamp>.bak"; the extension is what follows the last dot of the
-// file name.
-std::string backupName(std::string_view dataFilePath, std::string_view runStamp);
+// file name. A `suffix` above 0 gives "<...>_<stamp>_<suffix>.bak", for a name already taken.
+std::string backupName(std::string_view dataFilePath, std::string_view runStamp, int suffix = 0);
 
 struct SendLogPaths
 {
@@ -47,9 +47,18 @@ inline constexpr int kLogSuccess = 1;
 int WriteSendLog(const SendLogPaths& paths, std::span<const DataFileEntry> files,
                  std::string_view runStamp, std::string_view ipText, int result);
 
-// Renames every data file of the run to its backup name, replacing an older backup of that
-// name. A file rewritten since the run read it (readStamp differs) stays for the next run.
-// Returns the number of files renamed; failures are silent.
+struct BackupOutcome
+{
+    std::string backup; // the name it got, empty when not renamed
+    std::string error;  // why not, empty when renamed
+};
+
+// Renames one data file to its backup name; a name that exists already is never replaced, the
+// next free "_1", "_2", ... is taken instead. A file rewritten since the run read it
+// (readStamp differs) stays for the next run.
+BackupOutcome backupDataFile(const DataFileEntry& file, std::string_view runStamp);
+
+// backupDataFile for each file; returns the number renamed.
 int BackupDataFiles(std::span<const DataFileEntry> files, std::string_view runStamp);
 
 } // namespace ostrel

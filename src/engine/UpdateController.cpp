@@ -1,5 +1,6 @@
 #include "engine/UpdateController.h"
 
+#include "engine/FileSettle.h"
 #include "engine/RunBlocks.h"
 #include "engine/RunSettings.h"
 #include "engine/SettingsHolder.h"
@@ -7,6 +8,7 @@
 #include "format/ImportFormatLoader.h"
 #include "format/LayoutKeys.h"
 #include "platform/MessageBox.h"
+#include "platform/Trace.h"
 #include "settings/SettingsProblems.h"
 
 #include <utility>
@@ -44,6 +46,7 @@ public:
     Dependencies m_deps;
     SettingsHolder m_holder;
     UpdateRun& run() { return m_run; }
+    std::int64_t settleWaitMs() const { return m_settleWaitMs; }
     std::string settingsError();
 
 private:
@@ -62,7 +65,12 @@ private:
     // True when a run started.
     bool triggeredRun(const std::string& pattern, bool rediscover = true);
 
+    // A trigger that left files still being written asks for an early tick to take them.
+    void noteUnsettled(const FileSettle::Split& split);
+
     ImportFormatLoader m_formatLoader; // the triggers' thread only
+    FileSettle m_settle;               // the triggers' thread only
+    std::int64_t m_settleWaitMs = 0;   // the last trigger's, 0 when every file had settled
     RunSettings m_settings;
     ImportFormat m_format;
     std::string m_pattern;
@@ -159,38 +167,57 @@ std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& p
 
 bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool rediscover)
 {
+    const int settleSeconds = readSettleSeconds(m_deps.paths.tarvikIni);
     RunInputs inputs;
+    FileSettle::Split split;
+    bool started = false;
     std::string refusal;
     {
         UpdateRun::Lock lock(m_run);
         if (rediscover) {
             m_found = FindDataFiles(pattern);
         }
-        if (HasNewDataFile(m_found, m_settings.createDate, m_holder) != 1) {
-            return false;
-        }
-        // Prices scaled by a wrong power of ten must never reach a scale.
-        refusal = decimalPointProblem(m_holder.decimalPointText());
-        if (!refusal.empty()) {
-            m_settingsError = refusal;
-        } else {
-            inputs.stamp = m_stamp;
-            inputs.files = m_found;
-            inputs.scales = m_settings.scales;
-            inputs.format = m_format;
-            inputs.fileType = m_settings.fileType;
-            inputs.runSettingsFile = m_settings.runSettingsFile;
-            if (!m_run.beginLocked(inputs)) {
-                return false;
+        split = m_settle.split(m_found, settleSeconds);
+        // HasNewDataFile first: it also routes the library's replies back to runs.
+        const bool fileIsNew = HasNewDataFile(split.settled, m_settings.createDate, m_holder) == 1;
+        if (fileIsNew || m_run.catchUpPendingLocked(m_settings.scales)) {
+            // Prices scaled by a wrong power of ten must never reach a scale.
+            refusal = decimalPointProblem(m_holder.decimalPointText());
+            if (!refusal.empty()) {
+                m_settingsError = refusal;
+            } else {
+                inputs.stamp = m_stamp;
+                inputs.files = split.settled;
+                inputs.scales = m_settings.scales;
+                inputs.format = m_format;
+                inputs.fileType = m_settings.fileType;
+                inputs.runSettingsFile = m_settings.runSettingsFile;
+                started = m_run.beginLocked(inputs);
             }
         }
     }
+    noteUnsettled(split);
     if (!refusal.empty()) {
         showSettingsProblem(m_deps.messages, refusal); // outside the lock: a box may be modal
         return false;
     }
-    m_run.proceed(std::move(inputs));
-    return true;
+    if (started) {
+        m_run.proceed(std::move(inputs));
+    }
+    return started;
+}
+
+void UpdateController::Impl::noteUnsettled(const FileSettle::Split& split)
+{
+    for (const std::string& path : split.unsettled) {
+        trace(path + " is still being written: left for the next trigger");
+    }
+    const bool wasWaiting = m_settleWaitMs != 0;
+    m_settleWaitMs = split.waitMs;
+    m_run.setEarlyTick(static_cast<std::uint32_t>(split.waitMs));
+    if (split.waitMs != 0 || (wasWaiting && !m_run.runBusy())) {
+        m_run.restartTimer();
+    }
 }
 
 void UpdateController::Impl::startUp()
@@ -220,7 +247,7 @@ void UpdateController::Impl::onDirectDownload()
     loadSettings();
     makeStamp();
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
-    if (!triggeredRun(pattern())) {
+    if (!triggeredRun(pattern()) && m_settleWaitMs == 0) {
         // Waiting for a reload to restart it would leave the shop without updates.
         m_run.restartTimer();
     }
@@ -303,6 +330,10 @@ bool UpdateController::windowOpen() const
 bool UpdateController::runBusy() const
 {
     return m_impl->run().runBusy();
+}
+std::int64_t UpdateController::settleWaitMs() const
+{
+    return m_impl->settleWaitMs();
 }
 int UpdateController::scaleCount() const
 {

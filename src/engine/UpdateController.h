@@ -69,6 +69,9 @@ public:
     bool windowOpen() const;
     bool runBusy() const;
     int scaleCount() const;
+    // Set by a trigger that left data files still being written: the milliseconds until the
+    // first may have settled (the timer then ticks that early); 0 when none was left.
+    std::int64_t settleWaitMs() const;
     // The message of the last settings problem found by a load or that refused a run, ""
     // when there was none.
     std::string settingsError() const;

@@ -2,13 +2,18 @@
 
 #include "engine/DataFileReader.h"
 #include "engine/DataOption.h"
+#include "engine/DeliveryJournal.h"
 #include "engine/RunBlocks.h"
+#include "engine/RunPlanner.h"
 #include "engine/RunServices.h"
 #include "engine/SettingsHolder.h"
 #include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
 
+#include <algorithm>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace ostrel {
 
@@ -64,8 +69,38 @@ bool UpdateRun::beginLocked(const RunInputs& inputs)
         return false;
     }
     m_busy = true;
-    m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.files, inputs.scales);
+    m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.scales);
+    m_run->setJournal(journalLocked());
     return true;
+}
+
+DeliveryJournal* UpdateRun::journalLocked()
+{
+    if (m_journal) {
+        return m_journal.get();
+    }
+    ::mkdir(m_paths.logFolder.c_str(), 0777); // one level, as the log does
+    std::string error;
+    m_journal = DeliveryJournal::open(m_paths.logFolder + "/" + kJournalFileName, &error);
+    if (!m_journal && error != m_journalError) {
+        // Runs go on; a file is then backed up only when every scale got all of it.
+        trace("delivery journal unavailable: " + error);
+    }
+    m_journalError = error;
+    return m_journal.get();
+}
+
+bool UpdateRun::catchUpPendingLocked(const std::vector<ScaleEntry>& scales)
+{
+    DeliveryJournal* journal = journalLocked();
+    if (journal == nullptr) {
+        return false;
+    }
+    std::vector<std::string> keys;
+    for (const auto& scale : scales) {
+        keys.push_back(scaleKey(scale));
+    }
+    return !journal->pending(keys).empty();
 }
 
 int UpdateRun::proceed(RunInputs inputs)
@@ -74,20 +109,36 @@ int UpdateRun::proceed(RunInputs inputs)
         m_library.SetDataOptionFilePath(path.c_str());
     });
 
-    // Reading needs no lock: nothing but this run will ever look at these lines and files.
-    LineTable table;
-    int last = 0;
-    DataFileReader reader(LineSplitter(inputs.format), readStartRow(m_paths.tarvikIni));
-    for (auto& file : inputs.files) {
-        reader.resetUtf8Flag();
-        last = reader.ReadDataFile(file.path, table, &file.readStamp);
+    std::vector<DeliveryJournal::Pending> pending;
+    {
+        Lock lock(*this);
+        if (DeliveryJournal* journal = m_run->journal()) {
+            std::vector<std::string> keys;
+            for (const auto& scale : m_run->scales()) {
+                keys.push_back(scale.key);
+            }
+            pending = journal->pending(keys);
+        }
     }
+    // Reading needs no lock: nothing but this run will ever look at these lines and files.
+    RunPlanner planner;
+    DataFileReader reader(LineSplitter(inputs.format), readStartRow(m_paths.tarvikIni));
+    planner.read(reader, inputs.files, std::move(pending));
     const RunLineSources sources{m_paths.pluIdIni, m_paths.rulesFile, inputs.runSettingsFile};
     {
         Lock lock(*this);
-        m_run->files() = std::move(inputs.files);
-        m_run->setLines(RunLines(std::move(table), inputs.fileType, m_holder.decimals(), sources));
-        if (m_run->files().empty() || last == 0) {
+        planner.plan(*m_run, m_run->journal(), m_logPaths, sources, inputs.fileType,
+                     m_holder.decimals());
+        bool anythingDue = false;
+        for (RunScale& scale : m_run->scales()) {
+            anythingDue = anythingDue || !scale.plan.empty();
+            if (scale.plan.empty()) {
+                // It has every line already: it is not contacted and logs nothing.
+                scale.entry.finished = true;
+                scale.entry.succeeded = true;
+            }
+        }
+        if (!anythingDue) {
             m_run->opening = false;
             endRun(false);
             return 0;
@@ -96,12 +147,15 @@ int UpdateRun::proceed(RunInputs inputs)
     }
     // m_run stays this run's until it is idle again, and only this thread replaces it.
     for (auto& scale : m_run->scales()) {
-        openScale(scale);
+        if (!scale.plan.empty()) {
+            openScale(scale);
+        }
     }
     Lock lock(*this);
     m_run->opening = false;
+    const int lines = static_cast<int>(m_run->lines().size());
     FinishRunIfDone();
-    return last;
+    return lines;
 }
 
 void UpdateRun::openScale(RunScale& scale)
@@ -147,7 +201,8 @@ void UpdateRun::openScale(RunScale& scale)
     const ConnectionBlock block =
         makeConnectionBlock(entry, &CallbackRouter::onReply, &CallbackRouter::onEvent);
     int result = m_library.AddConnectionEx(block) != 0 ? 1 : 0;
-    if (result == 1 && m_library.Connect(entry.ip(), -1) <= 0) {
+    const bool connected = result == 1 && m_library.Connect(entry.ip(), -1) > 0;
+    if (!connected) {
         result = 0;
     }
     Lock lock(*this);
@@ -155,7 +210,16 @@ void UpdateRun::openScale(RunScale& scale)
         return; // a connection event ended it while it was opening
     }
     if (result == 1) {
+        m_run->startPlan(scale);
         result = m_transfer.sendFirstLine(scale, *m_run);
+        if (result == 0 && !scale.sendCalled) {
+            // Every due line was passed over (no record): nothing to send, nothing lost.
+            m_run->log(m_logPaths, scale, kLogSuccess);
+            m_library.Disconnect(entry.ip(), -1);
+            scale.entry.finished = true;
+            scale.entry.succeeded = true;
+            return;
+        }
     }
     m_run->log(m_logPaths, scale, result >= 1 ? kLogSuccess : kLogFailed);
     if (result >= 1) {
@@ -178,27 +242,19 @@ void UpdateRun::FinishRunIfDone()
 
 void UpdateRun::endRun(bool progressShown)
 {
-    std::vector<std::string> backedUp;
-    std::vector<std::string> kept;
+    m_run->flushJournal();
+    RunSummary summary = m_run->summary();
+    summary.keptForNextRun = m_run->unread;
+    summary.catchUpsGone = m_run->catchUpsGone;
     if (m_run->stopRequested) {
-        // Stopped part-way: every file stays for a later run.
-        for (const auto& file : m_run->files()) {
-            kept.push_back(file.path);
-        }
-    } else if (m_run->attempted) {
-        std::vector<DataFileEntry> toBackUp;
-        for (const auto& file : m_run->files()) {
-            // Never read, or changed since: its lines were not (all) sent.
-            if (!file.readStamp || fileStamp(file.path) != file.readStamp) {
-                kept.push_back(file.path);
-            } else {
-                toBackUp.push_back(file);
+        // Stopped part-way: every file stays; the journal knows which lines went out.
+        for (const RunFile& file : m_run->files()) {
+            if (!file.fromBackup) {
+                summary.keptForNextRun.push_back(file.entry.path);
             }
         }
-        BackupDataFiles(toBackUp, m_run->stamp());
-        for (const auto& file : toBackUp) {
-            (fileExists(file.path) ? kept : backedUp).push_back(file.path);
-        }
+    } else {
+        backUpFiles(summary);
     }
     if (progressShown) {
         m_progress.CompleteProgress();
@@ -206,12 +262,56 @@ void UpdateRun::endRun(bool progressShown)
     restartTimerLocked();
     m_run->attempted = false;
     m_busy = false;
-    m_pendingSummary = m_run->summary(std::move(backedUp), std::move(kept));
+    m_pendingSummary = std::move(summary);
+}
+
+void UpdateRun::backUpFiles(RunSummary& summary)
+{
+    DeliveryJournal* journal = m_run->journal();
+    DeliveryJournal::Batch batch(journal);
+    const auto& scales = m_run->scales();
+    for (std::size_t index = 0; index < m_run->files().size(); ++index) {
+        const RunFile& file = m_run->files()[index];
+        if (file.fromBackup) {
+            continue;
+        }
+        const bool due = std::any_of(scales.begin(), scales.end(), [&](const RunScale& scale) {
+            return std::any_of(scale.plan.begin(), scale.plan.end(),
+                               [&](const LineRange& range) { return range.file == index; });
+        });
+        const bool everyScaleHasIt =
+            std::all_of(scales.begin(), scales.end(),
+                        [&](const RunScale& scale) { return m_run->fileDone(scale, index); });
+        // The journal brings a scale level from the backup later; without it the file stays
+        // until every scale has it. No scale reached: it stays, as it always did.
+        const bool journaled = journal != nullptr && file.journalId != 0;
+        if (scales.empty() || (!journaled && !everyScaleHasIt) || (due && !m_run->attempted)) {
+            summary.keptForNextRun.push_back(file.entry.path);
+            continue;
+        }
+        const BackupOutcome outcome = backupDataFile(file.entry, m_run->stamp());
+        if (!outcome.backup.empty()) {
+            summary.backedUp.push_back(file.entry.path);
+            if (journaled) {
+                journal->recordBackup(file.journalId, outcome.backup);
+            }
+        } else if (!fileExists(file.entry.path) ||
+                   fileStamp(file.entry.path) != file.entry.readStamp) {
+            // Rewritten after reading: its new bytes are a new file, sent whole next time.
+            summary.keptForNextRun.push_back(file.entry.path);
+            if (journaled) {
+                journal->markSuperseded(file.journalId);
+            }
+        } else {
+            trace("cannot back up " + file.entry.path + ": " + outcome.error);
+            summary.backupFailures.push_back({file.entry.path, outcome.error});
+        }
+    }
 }
 
 void UpdateRun::restartTimerLocked()
 {
-    m_timer.restart(m_period.milliseconds);
+    m_timer.restart(m_earlyTickMs != 0 ? m_earlyTickMs : m_period.milliseconds);
 }
 
 bool UpdateRun::requestStop()
@@ -234,6 +334,12 @@ void UpdateRun::restartTimer()
 {
     Lock lock(*this);
     restartTimerLocked();
+}
+
+void UpdateRun::setEarlyTick(std::uint32_t milliseconds)
+{
+    Lock lock(*this);
+    m_earlyTickMs = milliseconds;
 }
 
 void UpdateRun::stopTimer()

@@ -21,6 +21,10 @@
 
 namespace ostrel {
 
+// Beside the log, so a shop's whole history is in one folder.
+inline constexpr const char* kJournalFileName = "delivery.db";
+
+class DeliveryJournal;
 class ProgressSink;
 class ScaleLibrary;
 class SettingsHolder;
@@ -78,6 +82,8 @@ public:
     // rest without it.
     bool beginLocked(const RunInputs& inputs);
     int proceed(RunInputs inputs);
+    // With the lock held: whether one of these scales has lines of an earlier file to get.
+    bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales);
 
     // Stops a busy run after the records in flight: no further line is sent, every scale
     // that has not finished fails, and no data file is backed up. False when no run is busy.
@@ -86,6 +92,9 @@ public:
     // Both take the lock themselves.
     void setPeriod(const UpdatePeriod& period);
     void restartTimer();
+    // While a data file is settling the timer ticks this early (0: the period again); set
+    // before the restart so that a run's end keeps it.
+    void setEarlyTick(std::uint32_t milliseconds);
     void stopTimer();
     void setWindowOpen(bool open);
     bool windowOpen() const;
@@ -101,7 +110,10 @@ private:
     // The rest with the lock held.
     void FinishRunIfDone();
     void endRun(bool progressShown);
+    void backUpFiles(RunSummary& summary);
     void restartTimerLocked();
+    // Opened at first need, in the log folder; nullptr while it cannot be.
+    DeliveryJournal* journalLocked();
 
     const SettingsPaths& m_paths;
     ScaleLibrary& m_library;
@@ -112,8 +124,11 @@ private:
 
     mutable std::mutex m_mutex;
     UpdatePeriod m_period;
+    std::uint32_t m_earlyTickMs = 0;
     bool m_windowOpen = false;
     bool m_busy = false;
+    std::unique_ptr<DeliveryJournal> m_journal;
+    std::string m_journalError;
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
     std::optional<RunSummary> m_pendingSummary;
     std::function<void(const RunSummary&)> m_onFinished;

@@ -3,6 +3,9 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DataFileReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataOption.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DeliveryJournal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileIdentity.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileSettle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImportSources.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineParsers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineSplitter.cpp
@@ -13,6 +16,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CallbackRouter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunBlocks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunLines.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunPlanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleTransfer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsHolder.cpp

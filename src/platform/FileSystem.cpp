@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -304,6 +305,45 @@ bool moveFileReplace(const std::string& from, const std::string& to)
     }
     std::filesystem::remove(from, error);
     return !error;
+}
+
+RenameResult renameNoReplace(const std::string& from, const std::string& to, std::string* error)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return RenameResult::Renamed;
+    }
+    if (errno == EINVAL || errno == ENOSYS) {
+        // No RENAME_NOREPLACE here: a hard link refuses an existing name just as well.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return RenameResult::Renamed;
+        }
+    }
+    if (errno == EEXIST) {
+        return RenameResult::TargetExists;
+    }
+    if (error != nullptr) {
+        *error = std::strerror(errno);
+    }
+    return RenameResult::Failed;
+}
+
+std::optional<bool> heldOpenForWriting(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    // A read lease is refused while anyone has the file open for writing.
+    std::optional<bool> result;
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        result = false;
+    } else if (errno == EAGAIN) {
+        result = true;
+    }
+    ::close(fd);
+    return result;
 }
 
 std::optional<std::string> readWholeFile(const std::string& path)

@@ -74,6 +74,21 @@ std::optional<LocalTime> fileLastWriteLocal(const std::string& path);
 // Rename with replace; falls back to copy + remove across file systems.
 bool moveFileReplace(const std::string& from, const std::string& to);
 
+// Rename that never replaces an existing file, so one backup cannot overwrite another.
+enum class RenameResult
+{
+    Renamed,
+    TargetExists,
+    Failed
+};
+// `error` receives the system's reason on failure.
+RenameResult renameNoReplace(const std::string& from, const std::string& to,
+                             std::string* error = nullptr);
+
+// Whether some process holds the file open for writing: nullopt where the platform does not
+// tell (not our file, or a file system without leases).
+std::optional<bool> heldOpenForWriting(const std::string& path);
+
 // Whole file as bytes, nullopt when it cannot be opened.
 std::optional<std::string> readWholeFile(const std::string& path);
 

@@ -127,7 +127,7 @@ SimulatedScales::SimulatedScales(const std::vector<SimScaleSpec>& scales, const 
     std::vector<std::string> argv{OSTREL_SCALE_SIM_PATH, "--db", db, "--no-scan"};
     for (const SimScaleSpec& scale : scales) {
         argv.push_back("--scale");
-        argv.push_back(scale.ip + ":0:" + scale.model);
+        argv.push_back(scale.ip + ":" + std::to_string(scale.port) + ":" + scale.model);
         argv.insert(argv.end(), scale.faults.begin(), scale.faults.end());
     }
     m_process =
@@ -190,6 +190,34 @@ std::vector<StoredRecord> query(const std::string& db, const std::string& sql,
 
 } // namespace
 
+std::vector<std::string> journalGaps(const std::string& journalDb)
+{
+    std::vector<std::string> gaps;
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(journalDb.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return {"cannot open " + journalDb};
+    }
+    sqlite3_busy_timeout(handle, 5000);
+    sqlite3_stmt* statement = nullptr;
+    const char* sql = "SELECT d.file_id, d.scale, d.next_line, f.line_count, d.closed "
+                      "FROM delivery d JOIN data_file f ON f.id = d.file_id "
+                      "WHERE f.superseded = 0 AND (d.next_line <> f.line_count OR d.closed <> '')";
+    if (sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        gaps.push_back(sqlite3_errmsg(handle));
+    }
+    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+        gaps.push_back(std::to_string(sqlite3_column_int64(statement, 0)) + " " +
+                       reinterpret_cast<const char*>(sqlite3_column_text(statement, 1)) + " " +
+                       std::to_string(sqlite3_column_int(statement, 2)) + "/" +
+                       std::to_string(sqlite3_column_int(statement, 3)) + " " +
+                       reinterpret_cast<const char*>(sqlite3_column_text(statement, 4)));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(handle);
+    return gaps;
+}
+
 std::vector<StoredRecord> receivedRecords(const std::string& db, const std::string& scale)
 {
     return query(db,
@@ -231,6 +259,10 @@ std::string Shop::tarvikIni() const
 std::string Shop::logFile() const
 {
     return m_documents + "/VEK/Ostrel/Log/Ostrel.log";
+}
+std::string Shop::journalFile() const
+{
+    return m_documents + "/VEK/Ostrel/Log/delivery.db";
 }
 
 void Shop::setKey(const std::string& section, const std::string& key, const std::string& value)

@@ -49,6 +49,7 @@ struct SimScaleSpec
     }
     std::string ip; // 127.0.0.x
     std::string model;
+    std::uint16_t port = 0;          // 0: a free one
     std::vector<std::string> faults; // e.g. {"--refuse-first", "4:E12"}
 };
 
@@ -76,6 +77,9 @@ struct StoredRecord
     std::string name;
 };
 
+// The delivery journal's rows that are not level: "<file id> <scale> <next>/<lines> <closed>".
+std::vector<std::string> journalGaps(const std::string& journalDb);
+
 // Every accepted record in order of arrival, and the current item master of one scale.
 std::vector<StoredRecord> receivedRecords(const std::string& db, const std::string& scale = "");
 std::vector<StoredRecord> currentRecords(const std::string& db, const std::string& scale);
@@ -98,6 +102,7 @@ public:
     std::string db() const { return m_dir.file("scales.db"); }
     std::string tarvikIni() const;
     std::string logFile() const;
+    std::string journalFile() const;
 
     void setKey(const std::string& section, const std::string& key, const std::string& value);
     void addScale(const std::string& ip, std::uint16_t port, const std::string& model = "QV7100",

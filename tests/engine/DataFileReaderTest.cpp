@@ -1,6 +1,7 @@
 #include "EngineTestSupport.h"
 
 #include "engine/DataFileReader.h"
+#include "engine/FileIdentity.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -73,8 +74,8 @@ TEST(ReadDataFile, Utf8MarkOnTheFirstReadLineConvertsTheFile)
                                  "1,\xC3\x84pfel\n2,\xC3\x84\n3,\xFF\n");
     auto reader = commaReader(1);
     LineTable table;
-    // The third line is not UTF-8, converts to nothing and so yields no column.
-    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 0);
+    // The third line is not UTF-8: it is skipped, and the file goes on.
+    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 2);
     EXPECT_TRUE(reader.utf8Flag());
     EXPECT_EQ(table, (LineTable{{"1", "\xC4pfel"}, {"2", "\xC4"}}));
 
@@ -84,6 +85,26 @@ TEST(ReadDataFile, Utf8MarkOnTheFirstReadLineConvertsTheFile)
     EXPECT_EQ(later.ReadDataFile(dir.file("a.txt"), table), 2);
     EXPECT_FALSE(later.utf8Flag());
     EXPECT_EQ(table, (LineTable{{"2", "\xC3\x84"}, {"3", "\xFF"}}));
+}
+
+TEST(ReadDataFile, BadLinesAreSkippedAndCountedAndTheFileGoesOn)
+{
+    TempDir dir;
+    // Line 2 not UTF-8, line 3 a zero byte, line 4 only the mark, line 5 a comment that is not
+    // at the start (no column), then a good line and a trailer that ends the data.
+    writeFile(dir.file("a.txt"), std::string("\xEF\xBB\xBF"
+                                             "1,a\n2,\xC3\n3,b\0c\n\xEF\xBB\xBF\n //x\n6,f\n"
+                                             "//trailer\n8,h\n",
+                                             44));
+    auto reader = commaReader(1);
+    LineTable table;
+    const FileReadResult result = reader.readFile(dir.file("a.txt"), table);
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(table, (LineTable{{"1", "a"}, {"6", "f"}}));
+    EXPECT_EQ(result.linesAppended, 2);
+    EXPECT_EQ(result.linesSkipped, 3);
+    EXPECT_TRUE(result.endedByComment);
+    EXPECT_EQ(result.contentHash, contentHash(test::readFile(dir.file("a.txt"))));
 }
 
 TEST(ReadDataFile, ReportsTheStampOfTheBytesRead)

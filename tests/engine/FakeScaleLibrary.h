@@ -126,6 +126,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_unreachable[ip] = true;
     }
+    void setReachable(const std::string& ip)
+    {
+        std::lock_guard lock(m_mutex);
+        m_unreachable.erase(ip);
+    }
 
     // Answers queued records, and those sent in reply, until none is left. Runs on the
     // caller's thread, as the library's thread would.

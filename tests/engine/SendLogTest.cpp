@@ -60,11 +60,12 @@ TEST(WriteSendLog, CreatesOnlyTheLastFolderLevel)
     EXPECT_FALSE(std::filesystem::exists(dir.file("a")));
 }
 
-TEST(BackupDataFiles, RenamesWithTheStampAndKeepsRewrittenFiles)
+TEST(BackupDataFiles, NeverReplacesABackupAndKeepsRewrittenFiles)
 {
     TempDir dir;
     writeFile(dir.file("ITEM1.TXT"), "new");
     writeFile(dir.file("ITEM1_S.bak"), "older backup");
+    writeFile(dir.file("ITEM1_S_1.bak"), "second backup");
     writeFile(dir.file("ITEM2.TXT"), "read");
     std::vector<DataFileEntry> files{{dir.file("ITEM1.TXT"), {}, {}},
                                      {dir.file("ITEM2.TXT"), {}, fileStamp(dir.file("ITEM2.TXT"))},
@@ -72,9 +73,20 @@ TEST(BackupDataFiles, RenamesWithTheStampAndKeepsRewrittenFiles)
     writeFile(dir.file("ITEM2.TXT"), "rewritten after reading");
 
     EXPECT_EQ(BackupDataFiles(files, "S"), 1);
-    EXPECT_EQ(readFile(dir.file("ITEM1_S.bak")), "new");
+    EXPECT_EQ(readFile(dir.file("ITEM1_S.bak")), "older backup");
+    EXPECT_EQ(readFile(dir.file("ITEM1_S_1.bak")), "second backup");
+    EXPECT_EQ(readFile(dir.file("ITEM1_S_2.bak")), "new");
     EXPECT_FALSE(std::filesystem::exists(dir.file("ITEM1.TXT")));
     EXPECT_EQ(readFile(dir.file("ITEM2.TXT")), "rewritten after reading");
+}
+
+TEST(BackupDataFiles, AFailedRenameSaysWhy)
+{
+    TempDir dir;
+    const DataFileEntry missing{dir.file("ITEM9.TXT"), {}, {}};
+    const BackupOutcome outcome = backupDataFile(missing, "S");
+    EXPECT_EQ(outcome.backup, "");
+    EXPECT_EQ(outcome.error, "No such file or directory");
 }
 
 TEST(PrepareDataOption, FixedTypeWritesTheLevelsIntoTheModelSection)
