@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "ui/format/FormatControls.h"
 #include "ui/format/MarkingStrip.h"
+#include "ui/format/SampleBox.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -85,8 +86,7 @@ void FixedDesignerGroup::createControls(QWidget* window, const DialogUnits& unit
         m_startRow->addItem(QString::fromLatin1(choice.data(), static_cast<int>(choice.size())));
     }
 
-    m_sample = placeControl<QPlainTextEdit>(window, units, "sampleEdit", 1025, {252, 38, 238, 38});
-    m_sample->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_sample = placeControl<SampleBox>(window, units, "sampleEdit", 1025, {252, 38, 238, 38});
     m_sample->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_sample->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_sample->setFont(sampleFont(window->font()));
@@ -101,8 +101,7 @@ void FixedDesignerGroup::createControls(QWidget* window, const DialogUnits& unit
     m_strip->setMarkRule([this](std::size_t position) { return m_rows.marked(position); });
     // The box's text starts where the strip starts, so the strip's characters stand exactly
     // above the box's columns.
-    m_sample->document()->setDocumentMargin(
-        std::max(2, m_strip->x() - m_sample->x() - m_sample->frameWidth()));
+    m_sample->setTextInset(std::max(2, m_strip->x() - m_sample->x() - m_sample->frameWidth()));
 
     sunken("fieldNameFrame", {252, 105, 238, 16});
     m_fieldName =

@@ -20,7 +20,6 @@
 class QComboBox;
 class QLabel;
 class QListWidget;
-class QPlainTextEdit;
 class QTableWidget;
 class QWidget;
 
@@ -31,6 +30,7 @@ class FixedSampleReader;
 class MarkingStrip;
 class MessageSink;
 class PluFileSettingSession;
+class SampleBox;
 
 class FixedDesignerGroup final : public QObject
 {
@@ -100,7 +100,7 @@ private:
     QTimer m_readTimer;
 
     QComboBox* m_startRow = nullptr;
-    QPlainTextEdit* m_sample = nullptr;
+    SampleBox* m_sample = nullptr;
     MarkingStrip* m_strip = nullptr;
     QLabel* m_fieldName = nullptr;
     QLabel* m_selectString = nullptr;
