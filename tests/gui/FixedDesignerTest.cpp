@@ -2,6 +2,7 @@
 // clicks, the start row, the strip in step with the box's scrolling, OK's check and its Save,
 // and a layout marked in the window that reaches the simulated scale.
 #include "GuiTestSupport.h"
+#include "SimRecords.h"
 
 #include "SimChildProcess.h"
 #include "format/PrsFile.h"
@@ -18,7 +19,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include <sqlite3.h>
+#include <array>
 
 namespace ostrel {
 
@@ -261,6 +262,45 @@ private slots:
         QVERIFY(tarvik.find("Start Row=1") != std::string::npos);
         // OK's copy of the rows is what the run gets while PLUPrs.prs is missing.
         QCOMPARE(window.fixedDefinitions()[2], makeFixedFieldDef(10, "Comm. Name(1)", 8, 10));
+    }
+
+    void aLayoutMarkedWithTheMouseReachesTheSimulatedScale()
+    {
+        RunFolder shop;
+        // The product's structure list gives the fields in the fixed column order.
+        writeFile(shop.paths.structFile,
+                  readFile(OSTREL_SOURCE_DIR "/packaging/config-template/plustruct.str"));
+        const std::string db = shop.dir.file("scales.db");
+        sim::SimChildProcess sim({"--db", db, "--no-scan", "--scale", "127.0.0.2:0:QV7100"});
+        shop.writeSettings({{"127.0.0.2", sim.scalePort(0)}});
+        shop.writeData("PLU1.TXT", {"03002001Plums000499", "03002002Pears001250"});
+
+        TcpScaleLibrary library;
+        test::ProbingMessageSink sink;
+        CMainDlg mainDlg({shop.paths, library, sink, shop.timer, shop.clock});
+        mainDlg.OnCreate();
+        // The start-up's run is refused while a window is open, so the first run follows OK.
+        mainDlg.controller().setWindowOpen(true);
+        mainDlg.OnInitDialog();
+        mainDlg.controller().setWindowOpen(false);
+
+        whenModal([&](QWidget* modal) {
+            QPlainTextEdit* box = sampleBox(modal);
+            const std::vector<std::array<int, 3>> marks = {
+                {0, 0, 2}, {1, 2, 8}, {4, 8, 13}, {18, 13, 19}}; // Dept, PLU No, name, price
+            for (const auto& [row, from, to] : marks) {
+                clickFieldRow(modal, row);
+                dragOver(box, from, to);
+            }
+            clickButton(modal, "fixedSaveButton");
+            clickButton(modal, "okButton");
+        });
+        QVERIFY(chooseMenuItem(mainDlg.trayIcon().menu(), "pluFileSettingAction"));
+        mainDlg.OnTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(!mainDlg.controller().runBusy(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(test::storedRecords(db).size(), std::size_t{2}, 10000);
+        QCOMPARE(test::storedRecords(db),
+                 (std::vector<test::StoredPlu>{{3, 2001, 499, "Plums"}, {3, 2002, 1250, "Pears"}}));
     }
 };
 
