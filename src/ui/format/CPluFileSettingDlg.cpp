@@ -4,7 +4,6 @@
 #include "format/ImportFormat.h"
 #include "format/LayoutKeys.h"
 #include "format/SampleFile.h"
-#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "ui/format/FixedDesignerGroup.h"
 #include "ui/format/FormatControls.h"
