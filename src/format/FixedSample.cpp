@@ -9,7 +9,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 bool isLineEnd(char c)
 {
@@ -61,7 +61,8 @@ bool FixedSampleReader::advance(std::size_t budget)
     if (m_finished) {
         return true;
     }
-    std::vector<char> buffer(std::min(std::max<std::size_t>(budget, 1), kChunk));
+    std::vector<char>& buffer = m_buffer;
+    buffer.resize(std::min(std::max<std::size_t>(budget, 1), kChunk));
     std::size_t left = budget;
     while (left > 0) {
         const std::size_t got =

@@ -49,6 +49,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> m_file;
     std::vector<std::string> m_lines;
     std::string m_line;
+    std::vector<char> m_buffer;
     bool m_atStart = true;
     bool m_inLineEnds = false;
     bool m_finished = false;
