@@ -20,6 +20,7 @@
 #include <QtTest>
 
 #include <array>
+#include <filesystem>
 
 namespace ostrel {
 
@@ -262,6 +263,40 @@ private slots:
         QVERIFY(tarvik.find("Start Row=1") != std::string::npos);
         // OK's copy of the rows is what the run gets while PLUPrs.prs is missing.
         QCOMPARE(window.fixedDefinitions()[2], makeFixedFieldDef(10, "Comm. Name(1)", 8, 10));
+    }
+
+    void okCopiesTheRowsForARunWhilePluPrsIsMissing()
+    {
+        test::TrayProgram program;
+        program.writeSettings({test::TrayProgram::kScale}, "[TYPE]\nFILETYPE=2\n");
+        writeFile(program.paths.structFile,
+                  readFile(OSTREL_SOURCE_DIR "/packaging/config-template/plustruct.str"));
+        program.start();
+        program.writeData("PLU1.TXT", {"07000042Kiwis"});
+
+        program.sink.recorder.setNextAnswer(MessageAnswer::No); // nothing is saved
+        whenModal([&](QWidget* modal) {
+            QPlainTextEdit* box = sampleBox(modal);
+            const std::vector<std::array<int, 3>> marks = {{0, 0, 2}, {1, 2, 8}, {4, 8, 13}};
+            for (const auto& [row, from, to] : marks) {
+                clickFieldRow(modal, row);
+                dragOver(box, from, to);
+            }
+            std::filesystem::remove(program.paths.prsFile);
+            clickButton(modal, "okButton");
+        });
+        QVERIFY(chooseMenuItem(program.menu(), "pluFileSettingAction"));
+        QVERIFY(!std::filesystem::exists(program.paths.prsFile));
+
+        program.mainDlg->OnTimer();
+        QVERIFY(program.runStarted());
+        program.library.pump();
+        QTRY_VERIFY(!program.mainDlg->controller().runBusy());
+        const auto sent = program.library.sent();
+        QCOMPARE(sent.size(), std::size_t{1});
+        QCOMPARE(sent[0].number(0, 2), 7u);
+        QCOMPARE(sent[0].plu(), 42u);
+        QCOMPARE(sent[0].name(), std::string("Kiwis"));
     }
 
     void aLayoutMarkedWithTheMouseReachesTheSimulatedScale()
