@@ -42,6 +42,10 @@ public:
     void onCopyData(int code);
     void onReloadSettings();
     void reloadRunSettings() { loadSettings(); }
+    void setStoredDefinitions(const std::vector<FixedFieldDef>& definitions)
+    {
+        m_formatLoader.setStoredDefinitions(definitions);
+    }
 
     Dependencies m_deps;
     SettingsHolder m_holder;
@@ -304,6 +308,11 @@ void UpdateController::onReloadSettings()
 void UpdateController::reloadRunSettings()
 {
     m_impl->reloadRunSettings();
+}
+
+void UpdateController::setStoredDefinitions(const std::vector<FixedFieldDef>& definitions)
+{
+    m_impl->setStoredDefinitions(definitions);
 }
 
 int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16_t port,

@@ -11,6 +11,7 @@
 
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
+#include "format/PrsFile.h"
 #include "settings/SettingsPaths.h"
 
 #include <cstdint>
@@ -56,6 +57,9 @@ public:
     // LoadRunSettings and LoadImportFormat alone: the PLU file setting window closed with OK,
     // so the next run uses the layout it saved.
     void reloadRunSettings();
+    // The PLU file setting window's OK copied its fixed-type rows into the in-memory
+    // definitions, which a load keeps while PLUPrs.prs is missing.
+    void setStoredDefinitions(const std::vector<FixedFieldDef>& definitions);
 
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);

@@ -13,7 +13,4 @@ inline constexpr const char* kNoDataFileMessage = "There is no PLU Data File.";
 // Full path of the sample, "" when the pattern is empty or nothing matches.
 std::string findSampleFile(std::string_view searchPattern);
 
-// Whether a sample path names a file that can be opened for reading ("" cannot).
-bool sampleReadable(const std::string& path);
-
 } // namespace ostrel

@@ -10,22 +10,6 @@ namespace ostrel {
 
 namespace {
 
-SaveOutcome report(SaveOutcome outcome, MessageSink& messages)
-{
-    switch (outcome) {
-    case SaveOutcome::Saved:
-        messages.ShowMessage("Save is completed!", "Ostrel", MessageIcon::Information);
-        break;
-    case SaveOutcome::CheckData:
-        messages.ShowMessage("Check data!", "Warning", MessageIcon::Warning);
-        break;
-    case SaveOutcome::WriteFailed:
-        messages.ShowMessage("Save Failed!", "Warning", MessageIcon::Warning);
-        break;
-    }
-    return outcome;
-}
-
 // The Tarvik.ini writes up to the first empty required value; CheckData when there was one.
 SaveOutcome queueTarvikWrites(ProfileBatchWriter& ini, const PathTexts& pathTexts,
                               const SeparatedForm& form)
@@ -56,6 +40,22 @@ SaveOutcome queueTarvikWrites(ProfileBatchWriter& ini, const PathTexts& pathText
 
 } // namespace
 
+SaveOutcome reportSave(SaveOutcome outcome, MessageSink& messages)
+{
+    switch (outcome) {
+    case SaveOutcome::Saved:
+        messages.ShowMessage("Save is completed!", "Ostrel", MessageIcon::Information);
+        break;
+    case SaveOutcome::CheckData:
+        messages.ShowMessage("Check data!", "Warning", MessageIcon::Warning);
+        break;
+    case SaveOutcome::WriteFailed:
+        messages.ShowMessage("Save Failed!", "Warning", MessageIcon::Warning);
+        break;
+    }
+    return outcome;
+}
+
 SeparatedForm readSeparatedForm(const std::string& tarvikIni)
 {
     const LayoutKeys keys = readLayoutKeys(tarvikIni);
@@ -76,15 +76,15 @@ SaveOutcome saveSeparatedFormat(const SettingsPaths& paths, const PathTexts& pat
     const SaveOutcome checked = queueTarvikWrites(tarvikIni, pathTexts, form);
     // A failed write would otherwise be reported as a completed save.
     if (!tarvikIni.commit()) {
-        return report(SaveOutcome::WriteFailed, messages);
+        return reportSave(SaveOutcome::WriteFailed, messages);
     }
     if (checked != SaveOutcome::Saved) {
-        return report(checked, messages);
+        return reportSave(checked, messages);
     }
     if (!writePluIdFile(paths.pluIdIni, columns)) {
-        return report(SaveOutcome::WriteFailed, messages);
+        return reportSave(SaveOutcome::WriteFailed, messages);
     }
-    return report(SaveOutcome::Saved, messages);
+    return reportSave(SaveOutcome::Saved, messages);
 }
 
 } // namespace ostrel

@@ -43,7 +43,10 @@ enum class SaveOutcome
     WriteFailed // a settings file could not be written
 };
 
-// Shows "Save is completed!", "Check data!" or "Save Failed!" as the outcome is.
+// Shows "Save is completed!", "Check data!" or "Save Failed!" as the outcome is; returns it.
+SaveOutcome reportSave(SaveOutcome outcome, MessageSink& messages);
+
+// The separated type's Save; its outcome is shown as reportSave shows it.
 SaveOutcome saveSeparatedFormat(const SettingsPaths& paths, const PathTexts& pathTexts,
                                 const SeparatedForm& form, const std::vector<PluIdRow>& columns,
                                 MessageSink& messages);

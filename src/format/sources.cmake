@@ -1,5 +1,8 @@
 target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ColumnOrder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FixedFieldRows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FixedForm.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FixedSample.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImportFormatLoader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LayoutKeys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PluFileSettingSession.cpp

@@ -2,6 +2,7 @@
 // switch, the separated designer's buttons, OK and Cancel with the save question, and the main
 // window's flag and reload around it, up to a run against the simulated scale.
 #include "GuiTestSupport.h"
+#include "SimRecords.h"
 
 #include "SimChildProcess.h"
 #include "protocol/TcpScaleLibrary.h"
@@ -15,8 +16,6 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 namespace ostrel {
 
@@ -101,41 +100,6 @@ public:
 bool waitForPreview(CPluFileSettingDlg& window)
 {
     return QTest::qWaitFor([&] { return !window.separatedGroup().previewPending(); }, 10000);
-}
-
-struct StoredPlu
-{
-    int department = 0;
-    long long plu = 0;
-    long long price = 0;
-    std::string name;
-    bool operator==(const StoredPlu&) const = default;
-};
-
-std::vector<StoredPlu> storedRecords(const std::string& db)
-{
-    std::vector<StoredPlu> records;
-    sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(handle, 5000);
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(handle,
-                               "SELECT department, plu_number, price, name FROM received "
-                               "ORDER BY rowid",
-                               -1, &statement, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(statement) == SQLITE_ROW) {
-                const auto* name = static_cast<const char*>(sqlite3_column_blob(statement, 3));
-                records.push_back(
-                    {sqlite3_column_int(statement, 0), sqlite3_column_int64(statement, 1),
-                     sqlite3_column_int64(statement, 2),
-                     std::string(name != nullptr ? name : "",
-                                 static_cast<std::size_t>(sqlite3_column_bytes(statement, 3)))});
-            }
-        }
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close(handle);
-    return records;
 }
 
 // In the open window: the separated type, separator ";", PLU No moved below Dept, Save, OK.
@@ -445,9 +409,9 @@ private slots:
         QVERIFY(chooseMenuItem(mainDlg.trayIcon().menu(), "pluFileSettingAction"));
         mainDlg.OnTimer();
         QTRY_VERIFY_WITH_TIMEOUT(!mainDlg.controller().runBusy(), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(storedRecords(db).size(), std::size_t{2}, 10000);
-        QCOMPARE(storedRecords(db),
-                 (std::vector<StoredPlu>{{3, 2001, 499, "Plums"}, {3, 2002, 1250, "Figs"}}));
+        QTRY_COMPARE_WITH_TIMEOUT(test::storedRecords(db).size(), std::size_t{2}, 10000);
+        QCOMPARE(test::storedRecords(db),
+                 (std::vector<test::StoredPlu>{{3, 2001, 499, "Plums"}, {3, 2002, 1250, "Figs"}}));
     }
 };
 

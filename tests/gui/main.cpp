@@ -7,6 +7,7 @@ int runTrayProgramTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
 int runReplaceDlgTest(int argc, char** argv);
 int runPluFileSettingDlgTest(int argc, char** argv);
+int runFixedDesignerTest(int argc, char** argv);
 } // namespace ostrel
 
 int main(int argc, char** argv)
@@ -19,5 +20,6 @@ int main(int argc, char** argv)
     failed += ostrel::runConfigWindowTest(argc, argv);
     failed += ostrel::runReplaceDlgTest(argc, argv);
     failed += ostrel::runPluFileSettingDlgTest(argc, argv);
+    failed += ostrel::runFixedDesignerTest(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -1,9 +1,9 @@
 #include "ui/format/CPluFileSettingDlg.h"
 
+#include "format/FixedForm.h"
 #include "format/ImportFormat.h"
 #include "format/LayoutKeys.h"
 #include "format/SampleFile.h"
-#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "ui/format/FixedDesignerGroup.h"
 #include "ui/format/FormatControls.h"
@@ -44,7 +44,8 @@ QFont windowFont()
 } // namespace
 
 CPluFileSettingDlg::CPluFileSettingDlg(SettingsPaths paths, MessageSink& messages, QWidget* parent)
-    : QDialog(parent), m_paths(std::move(paths)), m_messages(messages)
+    : QDialog(parent), m_paths(std::move(paths)), m_messages(messages),
+      m_definitions(kMaxPrsRecords)
 {
     setObjectName(QStringLiteral("pluFileSettingDlg"));
     setWindowTitle(QStringLiteral("Select"));
@@ -64,9 +65,12 @@ CPluFileSettingDlg::CPluFileSettingDlg(SettingsPaths paths, MessageSink& message
     createCommonControls();
     m_separated =
         new SeparatedDesignerGroup(this, units, {m_paths, m_messages, m_session, m_fields});
-    m_fixed = new FixedDesignerGroup(this, units);
+    m_fixed = new FixedDesignerGroup(this, units, {m_paths, m_messages, m_session, m_definitions});
     connect(m_separated, &SeparatedDesignerGroup::saveRequested, this,
             &CPluFileSettingDlg::saveSeparated);
+    connect(m_fixed, &FixedDesignerGroup::saveRequested, this, &CPluFileSettingDlg::saveFixed);
+    connect(m_fixed, &FixedDesignerGroup::readRequested, this,
+            [this] { m_fixed->read(pathTexts()); });
 
     auto* ok = placeControl<QPushButton>(this, units, "okButton", 1, {384, 334, 50, 20},
                                          QStringLiteral("OK"));
@@ -138,24 +142,20 @@ void CPluFileSettingDlg::prepareOpening()
     (keys.windowFileType() == kSeparatedType ? m_separatedType : m_fixedType)->setChecked(true);
 
     m_fields = readPluFieldList(m_paths.structFile);
+    for (std::size_t n = 0; n < m_fields.size() && n < m_definitions.size(); ++n) {
+        m_definitions[n].fieldNumber = m_fields[n].number;
+        m_definitions[n].name = m_fields[n].name;
+    }
     m_fixed->selectStartRow("1");
     m_separated->loadSettings();
     m_fixed->selectStartRow(keys.startRow);
     applyTypeSwitch();
     m_separated->loadColumnOrder();
-    // The fixed-type rows and their stored definitions come with that designer.
+    m_fixed->fillFieldRows(m_fields);
 
     const std::string sample = findSampleFile(readSearchPattern(m_paths.tarvikIni));
     m_separated->preview(sample);
-    // The fixed side needs its stored definitions before it looks at the sample.
-    if (!fileExists(m_paths.prsFile)) {
-        m_messages.ShowMessage("File not found! : \"PLUPrs.prs\"", "Ostrel", MessageIcon::Warning);
-    } else {
-        if (!sampleReadable(sample)) {
-            m_messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
-        }
-        m_session.markModified();
-    }
+    m_fixed->loadSample(sample);
     m_separated->showArrowImages();
 }
 
@@ -208,8 +208,9 @@ void CPluFileSettingDlg::refresh()
 {
     if (m_separatedType->isChecked()) {
         m_separated->read();
+    } else if (m_fixedType->isChecked()) {
+        m_fixed->read(pathTexts());
     }
-    // The fixed type's Read comes with its designer.
 }
 
 PathTexts CPluFileSettingDlg::pathTexts() const
@@ -223,13 +224,37 @@ void CPluFileSettingDlg::saveSeparated()
     m_separated->save(pathTexts());
 }
 
+void CPluFileSettingDlg::saveFixed()
+{
+    m_fixed->save(pathTexts());
+}
+
+bool CPluFileSettingDlg::copyFixedRows()
+{
+    const std::vector<FixedFieldDef> rows = m_fixed->rowDefinitions();
+    for (std::size_t n = 0; n < rows.size() && n < m_definitions.size(); ++n) {
+        m_definitions[n] = rows[n];
+    }
+    // A layout without them sends no record, or records without a name: OK stays open.
+    if (selectedType() == kFixedType && !requiredFixedFieldsDefined(rows)) {
+        m_messages.ShowMessage(kConfirmRequiredFieldsMessage, "Ostrel", MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
 void CPluFileSettingDlg::accept()
 {
+    if (!copyFixedRows()) {
+        return;
+    }
     m_session.confirmOnOk(
         selectedType(),
         [this] {
             if (selectedType() == kSeparatedType) {
                 saveSeparated();
+            } else {
+                saveFixed();
             }
         },
         m_paths.tarvikIni, m_messages);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "format/PluFileSettingSession.h"
+#include "format/PrsFile.h"
 #include "format/StructFile.h"
 #include "settings/SettingsPaths.h"
 
@@ -41,6 +42,10 @@ public:
     int selectedType() const;
     const PluFileSettingSession& session() const { return m_session; }
     SeparatedDesignerGroup& separatedGroup() { return *m_separated; }
+    FixedDesignerGroup& fixedGroup() { return *m_fixed; }
+    // The in-memory field definitions: the stored ones as last read, and OK's copy of the
+    // fixed-type rows; the main window hands them to the run's format loader.
+    const std::vector<FixedFieldDef>& fixedDefinitions() const { return m_definitions; }
 
 public slots:
     void accept() override; // OK and Enter
@@ -53,12 +58,16 @@ private:
     void browseForFolder();
     void refresh();
     void saveSeparated();
+    void saveFixed();
+    // OK's first step; false when a field every record needs has no definition.
+    bool copyFixedRows();
     PathTexts pathTexts() const;
 
     SettingsPaths m_paths;
     MessageSink& m_messages;
     PluFileSettingSession m_session;
     std::vector<PluField> m_fields;
+    std::vector<FixedFieldDef> m_definitions;
 
     QLineEdit* m_folder = nullptr;
     QLineEdit* m_prefix = nullptr;

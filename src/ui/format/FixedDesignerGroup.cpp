@@ -1,20 +1,80 @@
 #include "ui/format/FixedDesignerGroup.h"
 
+#include "format/FixedForm.h"
+#include "format/FixedSample.h"
 #include "format/LayoutKeys.h"
+#include "format/PluFileSettingSession.h"
+#include "format/SampleFile.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
 #include "ui/format/FormatControls.h"
+#include "ui/format/MarkingStrip.h"
+#include "ui/format/SampleBox.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTextBlock>
+
+#include <algorithm>
 
 namespace ostrel {
 
-FixedDesignerGroup::FixedDesignerGroup(QWidget* window, const DialogUnits& units) : QObject(window)
+namespace {
+
+constexpr std::size_t kSliceBytes = std::size_t{64} * 1024;
+constexpr qint64 kSliceMs = 10;      // short enough that input is answered at once
+constexpr int kFieldNameIndent = 34; // blanks before the selected field's name
+
+enum Column : int
+{
+    kIdColumn,
+    kNameColumn,
+    kStartColumn,
+    kEndColumn,
+    kLengthColumn
+};
+
+// One font of fixed pitch for the box and the strip, so a column stands above its character.
+QFont sampleFont(const QFont& windowFont)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(std::max(10, QFontInfo(windowFont).pixelSize()));
+    return font;
+}
+
+QTableWidgetItem* cell(const std::string& text, Qt::Alignment alignment)
+{
+    auto* item = new QTableWidgetItem(fromCodePage(text));
+    item->setTextAlignment(alignment | Qt::AlignVCenter);
+    return item;
+}
+
+} // namespace
+
+FixedDesignerGroup::FixedDesignerGroup(QWidget* window, const DialogUnits& units, Context context)
+    : QObject(window), m_context(context)
+{
+    createControls(window, units);
+    connectControls();
+    m_readTimer.setInterval(0);
+}
+
+FixedDesignerGroup::~FixedDesignerGroup() = default;
+
+void FixedDesignerGroup::createControls(QWidget* window, const DialogUnits& units)
 {
     placeControl<QLabel>(window, units, "selectRangeLabel", 1024, {253, 26, 47, 8},
                          QStringLiteral("Select Range"));
@@ -26,59 +86,87 @@ FixedDesignerGroup::FixedDesignerGroup(QWidget* window, const DialogUnits& units
         m_startRow->addItem(QString::fromLatin1(choice.data(), static_cast<int>(choice.size())));
     }
 
-    auto* sample =
-        placeControl<QPlainTextEdit>(window, units, "sampleEdit", 1025, {252, 38, 238, 38});
-    sample->setLineWrapMode(QPlainTextEdit::NoWrap);
-    sample->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    sample->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_sample = placeControl<SampleBox>(window, units, "sampleEdit", 1025, {252, 38, 238, 38});
+    m_sample->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_sample->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_sample->setFont(sampleFont(window->font()));
 
     const auto sunken = [&](const char* name, DialogPlace place) {
         auto* frame = placeControl<QFrame>(window, units, name, 0, place);
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     };
     sunken("markingFrame", {252, 84, 238, 16});
-    placeControl<QLabel>(window, units, "markingStrip", 1031, {258, 88, 227, 10}, QString());
+    m_strip = placeControl<MarkingStrip>(window, units, "markingStrip", 1031, {258, 88, 227, 10},
+                                         m_sample);
+    m_strip->setMarkRule([this](std::size_t position) { return m_rows.marked(position); });
+    // The box's text starts where the strip starts, so the strip's characters stand exactly
+    // above the box's columns.
+    m_sample->setTextInset(std::max(2, m_strip->x() - m_sample->x() - m_sample->frameWidth()));
+
     sunken("fieldNameFrame", {252, 105, 238, 16});
-    placeControl<QLabel>(window, units, "fieldNameLabel", 1032, {258, 109, 227, 10}, QString());
+    m_fieldName =
+        placeControl<QLabel>(window, units, "fieldNameLabel", 1032, {258, 109, 227, 10}, QString());
+    m_fieldName->setAutoFillBackground(true);
+    QPalette namePalette = m_fieldName->palette();
+    namePalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    namePalette.setColor(QPalette::Window, namePalette.color(QPalette::Button));
+    m_fieldName->setPalette(namePalette);
+
     sunken("selectionFrame", {252, 127, 238, 40});
-    placeControl<QLabel>(window, units, "selectStringLabel", 1033, {258, 131, 226, 9},
-                         QStringLiteral("Select String :"));
-    placeControl<QLabel>(window, units, "startPointLabel", 1034, {258, 144, 226, 9},
-                         QStringLiteral("Start Point :"));
-    placeControl<QLabel>(window, units, "endPointLabel", 1035, {258, 157, 225, 9},
-                         QStringLiteral("End Point :"));
+    m_selectString = placeControl<QLabel>(window, units, "selectStringLabel", 1033,
+                                          {258, 131, 226, 9}, QStringLiteral("Select String :"));
+    m_startPoint = placeControl<QLabel>(window, units, "startPointLabel", 1034, {258, 144, 226, 9},
+                                        QStringLiteral("Start Point :"));
+    m_endPoint = placeControl<QLabel>(window, units, "endPointLabel", 1035, {258, 157, 225, 9},
+                                      QStringLiteral("End Point :"));
 
     const auto button = [&](const char* name, int id, int x, const char* text) {
         auto* made = placeControl<QPushButton>(window, units, name, id, {x, 175, 34, 19},
                                                QString::fromLatin1(text));
         made->setAutoDefault(false);
+        return made;
     };
-    button("fixedReadButton", 1027, 308, "Read");
+    auto* read = button("fixedReadButton", 1027, 308, "Read");
     button("replaceButton", 1037, 345, "Replace");
-    button("fixedSaveButton", 1028, 382, "Save");
-    button("clearOneButton", 1029, 419, "Clear One");
-    button("fixedClearAllButton", 1030, 456, "Clear All");
+    auto* save = button("fixedSaveButton", 1028, 382, "Save");
+    auto* clearOne = button("clearOneButton", 1029, 419, "Clear One");
+    auto* clearAll = button("fixedClearAllButton", 1030, 456, "Clear All");
+    connect(read, &QPushButton::clicked, this, &FixedDesignerGroup::readRequested);
+    connect(save, &QPushButton::clicked, this, &FixedDesignerGroup::saveRequested);
+    connect(clearOne, &QPushButton::clicked, this, &FixedDesignerGroup::clearOne);
+    connect(clearAll, &QPushButton::clicked, this, &FixedDesignerGroup::clearAll);
 
-    auto* fields =
-        placeControl<QTableWidget>(window, units, "fieldList", 1026, {252, 202, 238, 117});
-    fields->setColumnCount(5);
-    fields->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("Name"),
+    m_list = placeControl<QTableWidget>(window, units, "fieldList", 1026, {252, 202, 238, 117});
+    m_list->setColumnCount(5);
+    m_list->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("Name"),
                                        QStringLiteral("Start"), QStringLiteral("End"),
                                        QStringLiteral("Length")});
     const int widths[] = {40, 170, 40, 40, 50};
     for (int column = 0; column < 5; ++column) {
-        fields->setColumnWidth(column, widths[column]);
+        m_list->setColumnWidth(column, widths[column]);
     }
-    fields->verticalHeader()->hide();
-    fields->setSelectionBehavior(QAbstractItemView::SelectRows);
-    fields->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 4);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    m_list->viewport()->installEventFilter(this);
 
     m_sampleLines =
         placeControl<QListWidget>(window, units, "sampleLines", 1036, {253, 278, 236, 22});
     m_sampleLines->hide();
 }
 
-FixedDesignerGroup::~FixedDesignerGroup() = default;
+void FixedDesignerGroup::connectControls()
+{
+    m_sample->viewport()->installEventFilter(this);
+    connect(m_sample->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { m_context.session.markModified(); });
+    connect(m_startRow, &QComboBox::activated, this, &FixedDesignerGroup::chooseStartRow);
+    connect(&m_readTimer, &QTimer::timeout, this, &FixedDesignerGroup::readSlice);
+}
 
 void FixedDesignerGroup::selectStartRow(const std::string& text)
 {
@@ -88,7 +176,207 @@ void FixedDesignerGroup::selectStartRow(const std::string& text)
 
 void FixedDesignerGroup::discardSampleLines()
 {
+    m_readTimer.stop();
+    m_reader.reset();
+    m_lines.clear();
     m_sampleLines->clear();
+}
+
+void FixedDesignerGroup::fillFieldRows(const std::vector<PluField>& fields)
+{
+    m_rows.fill(fields);
+    showRows();
+    showFieldName();
+}
+
+void FixedDesignerGroup::loadSample(const std::string& samplePath)
+{
+    if (!fileExists(m_context.paths.prsFile)) {
+        m_context.messages.ShowMessage("File not found! : \"PLUPrs.prs\"", "Ostrel",
+                                       MessageIcon::Warning);
+        return;
+    }
+    auto reader = std::make_unique<FixedSampleReader>(samplePath);
+    if (!reader->opened()) {
+        m_context.messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
+    } else {
+        m_readTimer.stop();
+        m_reader = std::move(reader);
+        readSlice(); // a small sample is complete at once
+        if (m_reader) {
+            m_readTimer.start();
+        }
+    }
+    // The stored definitions do not depend on the lines, so they show while a sample is read.
+    showStoredDefinitions();
+    m_context.session.markModified();
+}
+
+void FixedDesignerGroup::readSlice()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_reader->advance(kSliceBytes)) {
+        if (clock.elapsed() >= kSliceMs) {
+            return;
+        }
+    }
+    m_readTimer.stop();
+    m_lines = m_reader->lines();
+    m_reader.reset();
+    m_sampleLines->clear();
+    for (const std::string& line : m_lines) {
+        m_sampleLines->addItem(fromCodePage(line));
+    }
+    showSampleLine(0);
+    emit sampleLoaded();
+}
+
+void FixedDesignerGroup::showStoredDefinitions()
+{
+    const auto stored = readPrsFile(m_context.paths.prsFile);
+    if (!stored) {
+        return;
+    }
+    m_rows.showStored(*stored);
+    std::vector<FixedFieldDef>& memory = m_context.definitions;
+    for (std::size_t n = 0; n < stored->size() && n < memory.size(); ++n) {
+        memory[n] = (*stored)[n];
+    }
+    rowsChanged();
+}
+
+void FixedDesignerGroup::showSampleLine(std::size_t index)
+{
+    m_sample->setPlainText(index < m_lines.size() ? fromCodePage(m_lines[index]) : QString());
+}
+
+void FixedDesignerGroup::read(const PathTexts& pathTexts)
+{
+    const std::string pattern =
+        buildSearchPattern(pathTexts.folder, pathTexts.prefix, pathTexts.extension);
+    if (pattern.empty()) {
+        return;
+    }
+    const std::string sample = findSampleFile(pattern);
+    if (!sample.empty()) {
+        loadSample(sample);
+    }
+}
+
+SaveOutcome FixedDesignerGroup::save(const PathTexts& pathTexts)
+{
+    const SaveOutcome outcome =
+        saveFixedFormat(m_context.paths, pathTexts, m_rows.definitions(),
+                        toCodePage(m_startRow->currentText()), m_context.messages);
+    m_context.session.noteSave(outcome);
+    return outcome;
+}
+
+void FixedDesignerGroup::showRows()
+{
+    const auto& rows = m_rows.rows();
+    m_list->clearContents();
+    m_list->setRowCount(static_cast<int>(rows.size()));
+    const Qt::Alignment right = Qt::AlignRight;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        const FixedRowCells& row = rows[static_cast<std::size_t>(i)];
+        m_list->setItem(i, kIdColumn, cell(std::to_string(row.fieldNumber), right));
+        m_list->setItem(i, kNameColumn, cell(row.name, Qt::AlignLeft));
+        m_list->setItem(i, kStartColumn, cell(row.start, right));
+        m_list->setItem(i, kEndColumn, cell(row.end, right));
+        m_list->setItem(i, kLengthColumn, cell(row.length, right));
+    }
+    const auto selected = m_rows.selected();
+    if (selected) {
+        m_list->selectRow(static_cast<int>(*selected));
+    }
+}
+
+void FixedDesignerGroup::showFieldName()
+{
+    QString text(kFieldNameIndent, QLatin1Char(' '));
+    if (const auto selected = m_rows.selected()) {
+        text += fromCodePage(m_rows.rows()[*selected].name);
+    }
+    m_fieldName->setText(text);
+}
+
+void FixedDesignerGroup::rowsChanged()
+{
+    const auto& rows = m_rows.rows();
+    for (int i = 0; i < static_cast<int>(rows.size()) && i < m_list->rowCount(); ++i) {
+        const FixedRowCells& row = rows[static_cast<std::size_t>(i)];
+        m_list->item(i, kStartColumn)->setText(fromCodePage(row.start));
+        m_list->item(i, kEndColumn)->setText(fromCodePage(row.end));
+        m_list->item(i, kLengthColumn)->setText(fromCodePage(row.length));
+    }
+    m_strip->update();
+}
+
+void FixedDesignerGroup::markSelection()
+{
+    const QTextCursor selection = m_sample->textCursor();
+    const QTextBlock firstVisible = m_sample->cursorForPosition(QPoint(0, 0)).block();
+    const auto base =
+        static_cast<std::size_t>(firstVisible.isValid() ? firstVisible.position() : 0);
+    const auto span = spanOfSelection(base, static_cast<std::size_t>(selection.selectionStart()),
+                                      static_cast<std::size_t>(selection.selectionEnd()));
+    if (span) {
+        QString selected = selection.selectedText();
+        selected.replace(QChar::ParagraphSeparator, QLatin1Char(' '));
+        m_selectString->setText(QStringLiteral("Select String : ") + selected);
+        m_startPoint->setText(QStringLiteral("Start Point : %1").arg(span->start));
+        m_endPoint->setText(QStringLiteral("End Point  : %1").arg(span->end));
+        m_rows.mark(*span);
+        rowsChanged();
+    }
+    m_strip->update();
+    m_context.session.markModified();
+}
+
+void FixedDesignerGroup::onRowPressed(const QPoint& position)
+{
+    m_context.session.markModified();
+    const int row = m_list->rowAt(position.y());
+    m_rows.select(row < 0 ? std::nullopt : std::optional<std::size_t>(row));
+    showFieldName();
+}
+
+void FixedDesignerGroup::clearOne()
+{
+    m_rows.clearOne();
+    rowsChanged();
+    m_context.session.markModified();
+}
+
+void FixedDesignerGroup::clearAll()
+{
+    m_rows.clearAll();
+    rowsChanged();
+    m_context.session.markModified();
+}
+
+void FixedDesignerGroup::chooseStartRow()
+{
+    if (m_lines.empty()) {
+        return;
+    }
+    showSampleLine(
+        sampleLineIndexForStartRow(toCodePage(m_startRow->currentText()), m_lines.size()));
+    m_context.session.markModified();
+}
+
+bool FixedDesignerGroup::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+        onRowPressed(static_cast<QMouseEvent*>(event)->position().toPoint());
+    } else if (watched == m_sample->viewport() && event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // Dragging has set the selection by now; the release only ends it.
+        markSelection();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace ostrel

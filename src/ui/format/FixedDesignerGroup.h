@@ -1,19 +1,36 @@
 // The "Fixed Type" group of the PLU file setting window: the sample line, the marking strip,
-// the selection labels, the start row list, the field list and its buttons, at their places.
-// The group shows no sample and no definitions yet; its buttons do nothing.
+// the selection labels, the start row list, the field list and its buttons. The rows, their
+// marks and the Save are the core's FixedFieldRows and saveFixedFormat; the sample is read by
+// FixedSampleReader in slices on the event loop, so a large file never blocks the window.
 #pragma once
 
-#include <QObject>
+#include "format/FixedFieldRows.h"
+#include "format/PrsFile.h"
+#include "format/SeparatedForm.h"
+#include "format/StructFile.h"
+#include "settings/SettingsPaths.h"
 
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
 #include <string>
+#include <vector>
 
 class QComboBox;
+class QLabel;
 class QListWidget;
+class QTableWidget;
 class QWidget;
 
 namespace ostrel {
 
 class DialogUnits;
+class FixedSampleReader;
+class MarkingStrip;
+class MessageSink;
+class PluFileSettingSession;
+class SampleBox;
 
 class FixedDesignerGroup final : public QObject
 {
@@ -21,7 +38,16 @@ class FixedDesignerGroup final : public QObject
     Q_DISABLE_COPY_MOVE(FixedDesignerGroup)
 
 public:
-    FixedDesignerGroup(QWidget* window, const DialogUnits& units);
+    struct Context
+    {
+        const SettingsPaths& paths;
+        MessageSink& messages;
+        PluFileSettingSession& session;
+        // The window's in-memory field definitions (one per listed field, at most 100).
+        std::vector<FixedFieldDef>& definitions;
+    };
+
+    FixedDesignerGroup(QWidget* window, const DialogUnits& units, Context context);
     ~FixedDesignerGroup() override;
 
     // Selects the start row entry of exactly this text; none when no entry has it.
@@ -29,8 +55,58 @@ public:
     // "Browser" picked a folder: the sample lines held so far are dropped.
     void discardSampleLines();
 
+    // One row per field with empty cells; the first row becomes the selected one.
+    void fillFieldRows(const std::vector<PluField>& fields);
+    // LoadFixedSample: the sample's lines (read on) and the stored definitions of PLUPrs.prs.
+    void loadSample(const std::string& samplePath);
+    // "Read" and the fixed type's "Refresh": the first file of the pattern the edits give.
+    void read(const PathTexts& pathTexts);
+    SaveOutcome save(const PathTexts& pathTexts);
+
+    // The rows as OK copies them into the in-memory definitions.
+    std::vector<FixedFieldDef> rowDefinitions() const { return m_rows.definitions(); }
+    const FixedFieldRows& rows() const { return m_rows; }
+    bool sampleLoading() const { return m_reader != nullptr; }
+    const std::vector<std::string>& sampleLines() const { return m_lines; }
+
+signals:
+    // The sample's lines are read and its first line is shown.
+    void sampleLoaded();
+    // "Save" was clicked: the window runs save() with its PATH texts.
+    void saveRequested();
+    // "Read" was clicked.
+    void readRequested();
+
 private:
+    void createControls(QWidget* window, const DialogUnits& units);
+    void connectControls();
+    void readSlice();
+    void showStoredDefinitions();
+    void showSampleLine(std::size_t index);
+    void showRows();
+    void showFieldName();
+    void markSelection();
+    void onRowPressed(const QPoint& position);
+    void clearOne();
+    void clearAll();
+    void chooseStartRow();
+    void rowsChanged();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    Context m_context;
+    FixedFieldRows m_rows;
+    std::vector<std::string> m_lines;
+    std::unique_ptr<FixedSampleReader> m_reader;
+    QTimer m_readTimer;
+
     QComboBox* m_startRow = nullptr;
+    SampleBox* m_sample = nullptr;
+    MarkingStrip* m_strip = nullptr;
+    QLabel* m_fieldName = nullptr;
+    QLabel* m_selectString = nullptr;
+    QLabel* m_startPoint = nullptr;
+    QLabel* m_endPoint = nullptr;
+    QTableWidget* m_list = nullptr;
     QListWidget* m_sampleLines = nullptr;
 };
 

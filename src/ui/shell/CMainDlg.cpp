@@ -205,6 +205,7 @@ void CMainDlg::openPluFileSetting()
 {
     const WindowOpenScope open(*m_controller, m_openWindows);
     if (m_pluFileSettingDlg->runModal() == QDialog::Accepted) {
+        m_controller->setStoredDefinitions(m_pluFileSettingDlg->fixedDefinitions());
         m_controller->reloadRunSettings();
     }
 }

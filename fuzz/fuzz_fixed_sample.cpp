@@ -1,0 +1,61 @@
+// The fixed-type designer's sample lines: any bytes, read from a file in slices of any size,
+// give the same lines as the rules applied to the bytes at once, within the list's limits.
+#include "format/FixedSample.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const std::string& samplePath()
+{
+    static const std::string path = [] {
+        char name[] = "/tmp/ostrel-fuzz-fixed-sample-XXXXXX";
+        const int fd = ::mkstemp(name);
+        ::close(fd);
+        return std::string(name);
+    }();
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace ostrel;
+    FuzzedDataProvider input(data, size);
+    const std::size_t slice = input.ConsumeIntegralInRange<std::size_t>(1, 64);
+    const std::string startRow = input.ConsumeRandomLengthString(5);
+    const std::string bytes = input.ConsumeRemainingBytesAsString();
+
+    std::FILE* file = std::fopen(samplePath().c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+
+    FixedSampleReader reader(samplePath());
+    std::size_t slices = 0;
+    while (!reader.advance(slice)) {
+        if (++slices > bytes.size() + 1) {
+            std::abort(); // every slice reads something until the end
+        }
+    }
+    const auto& lines = reader.lines();
+    if (lines != FixedSampleReader::splitLines(bytes) ||
+        lines.size() > FixedSampleReader::kMaxLines) {
+        std::abort();
+    }
+    for (const std::string& line : lines) {
+        if (line.size() > FixedSampleReader::kLineMax ||
+            line.find_first_of("\r\n") != std::string::npos) {
+            std::abort();
+        }
+    }
+    if (!lines.empty() && sampleLineIndexForStartRow(startRow, lines.size()) >= lines.size()) {
+        std::abort();
+    }
+    return 0;
+}
