@@ -2,7 +2,9 @@
 // switch, the separated designer's buttons, OK and Cancel with the save question, and the main
 // window's flag and reload around it, up to a run against the simulated scale.
 #include "GuiTestSupport.h"
+
 #include "SimRecords.h"
+#include "format/StructFile.h"
 
 #include "SimChildProcess.h"
 #include "protocol/TcpScaleLibrary.h"
@@ -287,6 +289,33 @@ private slots:
         QCOMPARE(columnTexts(&window, 1),
                  (QStringList{"PLU No", "Dept", "Unit Price", "Comm. Name(1)"}));
         QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 2);
+        window.hide();
+    }
+
+    void replaceOpensTheRulesWindowWithTheFieldListForEitherType()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=1\n");
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const char* type : {"separateTypeRadio", "fixedTypeRadio"}) {
+            if (auto* radio = window.findChild<QRadioButton*>(QString::fromLatin1(type))) {
+                radio->click();
+            }
+            QVERIFY(child<QPushButton>(&window, "replaceButton")->isEnabled());
+            QString title;
+            int fields = -1;
+            whenModal([&](QWidget* modal) {
+                title = modal->windowTitle();
+                fields = child<QComboBox>(modal, "fieldCombo")->count();
+                clickButton(modal, "cancelButton");
+            });
+            clickButton(&window, "replaceButton");
+            QCOMPARE(title, QStringLiteral("Replace"));
+            QCOMPARE(fields, static_cast<int>(readPluFieldList(folder.paths.structFile).size()));
+        }
         window.hide();
     }
 

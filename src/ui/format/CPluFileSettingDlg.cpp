@@ -1,5 +1,7 @@
 #include "ui/format/CPluFileSettingDlg.h"
 
+#include "ui/rules/CReplaceDlg.h"
+
 #include "format/FixedForm.h"
 #include "format/ImportFormat.h"
 #include "format/LayoutKeys.h"
@@ -69,6 +71,9 @@ CPluFileSettingDlg::CPluFileSettingDlg(SettingsPaths paths, MessageSink& message
     connect(m_separated, &SeparatedDesignerGroup::saveRequested, this,
             &CPluFileSettingDlg::saveSeparated);
     connect(m_fixed, &FixedDesignerGroup::saveRequested, this, &CPluFileSettingDlg::saveFixed);
+    // The rules window works on its own copy of the field list; nothing here changes.
+    connect(m_fixed, &FixedDesignerGroup::replaceRequested, this,
+            [this] { CReplaceDlg::openModal(m_fields, m_paths, m_messages, this); });
     connect(m_fixed, &FixedDesignerGroup::readRequested, this,
             [this] { m_fixed->read(pathTexts()); });
 

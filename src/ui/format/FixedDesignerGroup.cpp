@@ -127,11 +127,12 @@ void FixedDesignerGroup::createControls(QWidget* window, const DialogUnits& unit
         return made;
     };
     auto* read = button("fixedReadButton", 1027, 308, "Read");
-    button("replaceButton", 1037, 345, "Replace");
+    auto* replace = button("replaceButton", 1037, 345, "Replace");
     auto* save = button("fixedSaveButton", 1028, 382, "Save");
     auto* clearOne = button("clearOneButton", 1029, 419, "Clear One");
     auto* clearAll = button("fixedClearAllButton", 1030, 456, "Clear All");
     connect(read, &QPushButton::clicked, this, &FixedDesignerGroup::readRequested);
+    connect(replace, &QPushButton::clicked, this, &FixedDesignerGroup::replaceRequested);
     connect(save, &QPushButton::clicked, this, &FixedDesignerGroup::saveRequested);
     connect(clearOne, &QPushButton::clicked, this, &FixedDesignerGroup::clearOne);
     connect(clearAll, &QPushButton::clicked, this, &FixedDesignerGroup::clearAll);

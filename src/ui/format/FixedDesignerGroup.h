@@ -76,6 +76,8 @@ signals:
     void saveRequested();
     // "Read" was clicked.
     void readRequested();
+    // "Replace" was clicked: the window opens the rules window.
+    void replaceRequested();
 
 private:
     void createControls(QWidget* window, const DialogUnits& units);
