@@ -8,6 +8,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 build=${OSTREL_PACKAGE_BUILD_DIR:-build/package}
+# Through the compiler cache unless the caller chose a launcher: CI builds this beside dev.
+if [[ -z ${CMAKE_CXX_COMPILER_LAUNCHER:-} ]] && command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
 # hardening=+all: -D_FORTIFY_SOURCE=2, -fstack-protector-strong, -z relro -z now, PIE.
 # dpkg-buildflags also maps this folder to "." so that no path of this machine is compiled in.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all

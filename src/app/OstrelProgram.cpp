@@ -97,7 +97,8 @@ void handleMessage(QCoreApplication& app, UpdateController& controller,
                    const InstanceMessage& message)
 {
     if (message.kind == InstanceMessage::Kind::Exit) {
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        // By name: the functor overload's allocation reads as a leak to the static analyser.
+        QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
         return;
     }
     controller.onCopyData(message.code);

@@ -71,7 +71,7 @@ const PluSlot* slotForField(int fieldNumber)
     if (fieldNumber < 0 || fieldNumber > kMaxFieldNumber) {
         return nullptr;
     }
-    const int index = kFieldIndex[static_cast<std::size_t>(fieldNumber)];
+    const std::int8_t index = kFieldIndex[static_cast<std::size_t>(fieldNumber)];
     return index < 0 ? nullptr : &kPluLayout[static_cast<std::size_t>(index)];
 }
 
@@ -131,7 +131,7 @@ std::size_t PluRecord::storeText(const PluSlot& slot, std::string_view text)
 
 std::int64_t PluRecord::number(const PluSlot& slot) const
 {
-    if (slot.kind == SlotKind::Text || slot.width > 8) {
+    if (slot.kind == SlotKind::Text || slot.width == 0 || slot.width > 8) {
         return 0;
     }
     const std::uint64_t raw = loadLittleEndian(bytes.data() + slot.offset, slot.width);

@@ -19,7 +19,7 @@ namespace {
 
 struct BoundSocket
 {
-    std::string table; // tcp, tcp6, udp, udp6
+    std::string table;        // tcp, tcp6, udp, udp6
     std::string localAddress; // as the table has it: hex, in the kernel's byte order
 };
 
@@ -54,8 +54,7 @@ std::vector<BoundSocket> boundSocketsOf(pid_t pid)
         std::getline(in, line); // the column names
         while (std::getline(in, line)) {
             std::istringstream fields(line);
-            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout,
-                inode;
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
             fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
                 timeout >> inode;
             if (inodes.count(inode) != 0) {

@@ -185,8 +185,12 @@ ParseResult parseArguments(const std::vector<std::string>& args)
                 return fail("bad --refuse-every: " + value);
         } else if (arg == "--drop-after" || arg == "--silent-after" || arg == "--delay") {
             const auto n = number(value, 0, 1000000);
-            if (!n)
-                return fail("bad " + arg + ": " + value);
+            if (!n) {
+                std::string text = "bad " + arg;
+                text += ": ";
+                text += value;
+                return fail(std::move(text));
+            }
             int& slot = arg == "--drop-after"     ? faults.dropAfter
                         : arg == "--silent-after" ? faults.silentAfter
                                                   : faults.delayMs;
