@@ -20,16 +20,16 @@ constexpr bool layoutTilesRecord()
 }
 static_assert(layoutTilesRecord(), "the slots must cover the record without gaps or overlaps");
 
-constexpr std::array<std::int8_t, kMaxFieldNumber + 1> buildFieldIndex()
+constexpr std::array<std::int16_t, kMaxFieldNumber + 1> buildFieldIndex()
 {
-    std::array<std::int8_t, kMaxFieldNumber + 1> index{};
+    std::array<std::int16_t, kMaxFieldNumber + 1> index{};
     for (auto& entry : index) {
         entry = -1;
     }
     for (std::size_t i = 0; i < kPluLayout.size(); ++i) {
         const auto& slot = kPluLayout[i];
         if (slot.kind != SlotKind::Reserved && slot.kind != SlotKind::LongTextLength) {
-            index[static_cast<std::size_t>(slot.fieldNumber)] = static_cast<std::int8_t>(i);
+            index[static_cast<std::size_t>(slot.fieldNumber)] = static_cast<std::int16_t>(i);
         }
     }
     return index;
@@ -71,7 +71,7 @@ const PluSlot* slotForField(int fieldNumber)
     if (fieldNumber < 0 || fieldNumber > kMaxFieldNumber) {
         return nullptr;
     }
-    const std::int8_t index = kFieldIndex[static_cast<std::size_t>(fieldNumber)];
+    const int index = kFieldIndex[static_cast<std::size_t>(fieldNumber)];
     return index < 0 ? nullptr : &kPluLayout[static_cast<std::size_t>(index)];
 }
 
