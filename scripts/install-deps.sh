@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Ostrel needs to build, test, fuzz and benchmark.
+# Installs the Debian packages Ostrel needs to build, test, fuzz, benchmark and package.
 # Idempotent: only missing packages are installed.
 set -euo pipefail
 
@@ -10,6 +10,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils trayer xdotool imagemagick
+  ccache dpkg-dev fakeroot binutils file lintian help2man desktop-file-utils appstream
+  systemd
 )
 
 missing=()

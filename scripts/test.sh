@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, then the
-# address/undefined sanitizer build, then the thread-sanitizer run of the threaded tests.
+# Installs what is missing, builds, and runs every test: the normal build with clang-tidy and
+# the Debian packages, then the address/undefined sanitizer build, then the thread-sanitizer
+# run of the threaded tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,12 @@ for preset in dev asan; do
   cmake --build --preset "${preset}" -j "${jobs}"
   echo "== ${preset}: tests"
   ctest --preset "${preset}" -j "${jobs}" --timeout 300
+  if [[ ${preset} == dev ]]; then
+    echo "== clang-tidy (src/ and tools/, over the dev build's compile commands)"
+    bash scripts/clang-tidy.sh build/dev
+    echo "== packages: Release build, lintian, unpacked into a throwaway root"
+    bash scripts/test-package.sh
+  fi
 done
 
 # ThreadSanitizer: the tests that run the scale link's thread against callers.

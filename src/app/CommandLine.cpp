@@ -6,10 +6,10 @@ const char* usageText()
 {
     return "Usage: ostrel [MODE] [--documents DIR]\n"
            "\n"
-           "Ostrel keeps the item master of networked label-printing scales up to date from\n"
-           "the PLU files that the back office drops into a folder. It sends every line of new\n"
-           "files to every registered scale, logs the outcome per file and scale, and renames\n"
-           "sent files to time-stamped backups.\n"
+           "Ostrel keeps the item master of networked label-printing scales up to date\n"
+           "from the PLU files that the back office drops into a folder. It sends every\n"
+           "line of new files to every registered scale, logs the outcome per file and\n"
+           "scale, and renames sent files to time-stamped backups.\n"
            "\n"
            "Modes (at most one):\n"
            "  (none)             run as the desktop program: an icon in the tray with the\n"
@@ -35,13 +35,17 @@ const char* usageText()
            "                     refuses the message\n"
            "  --init-config      create the settings folder and the template files where\n"
            "                     they are missing; never overwrites a file\n"
+           "  --autostart on|off start Ostrel at login, or not, for this user: writes\n"
+           "                     ~/.config/autostart/ostrel.desktop, which overrides the\n"
+           "                     system-wide entry in /etc/xdg/autostart\n"
            "  -h, --help         show this help and exit\n"
+           "  --version          show the version and exit\n"
            "\n"
            "Options:\n"
            "  --documents DIR    use DIR as the documents folder (same as OSTREL_DOCUMENTS)\n"
            "\n"
-           "A second start while Ostrel runs asks the running instance to reload its settings\n"
-           "and run, then ends.\n"
+           "A second start while Ostrel runs asks the running instance to reload its\n"
+           "settings and run, then ends.\n"
            "\n"
            "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
            "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log and, beside it, delivery.db: which\n"
@@ -49,12 +53,18 @@ const char* usageText()
            "\n"
            "Environment:\n"
            "  OSTREL_DOCUMENTS      the documents folder (default: the XDG documents folder)\n"
-           "  OSTREL_CODEPAGE       code page of the data and settings texts (default CP1252)\n"
+           "  OSTREL_CODEPAGE       code page of the data and settings texts\n"
+           "                        (default CP1252)\n"
            "  OSTREL_INSTANCE_NAME  name of the single-instance lock and socket\n"
            "  XDG_RUNTIME_DIR       folder of that lock and socket; when unset,\n"
            "                        TMPDIR/ostrel-UID, which must be the user's own with\n"
            "                        mode 0700 (it is made so when missing)\n"
            "  OSTREL_TRACE=0        no trace lines on stderr\n";
+}
+
+const char* versionText()
+{
+    return "ostrel " OSTREL_VERSION "\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
@@ -82,6 +92,20 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         if (arg == "-h" || arg == "--help") {
             line.mode = CommandLine::Mode::Help;
             return line;
+        } else if (arg == "--version") {
+            line.mode = CommandLine::Mode::Version;
+            return line;
+        } else if (arg == "--autostart" || arg.rfind("--autostart=", 0) == 0) {
+            const auto value = arg == "--autostart" ? valueOf(arg) : arg.substr(12);
+            if (!value) {
+                break;
+            }
+            if (*value != "on" && *value != "off") {
+                line.error = "--autostart wants on or off, not '" + *value + "'";
+                break;
+            }
+            line.startAtLogin = *value == "on";
+            setMode(CommandLine::Mode::Autostart, "--autostart");
         } else if (arg == "--headless") {
             setMode(CommandLine::Mode::Headless, arg);
         } else if (arg == "--once") {

@@ -18,12 +18,15 @@ struct CommandLine
         Once,       // one Direct Download in the foreground
         Send,       // one message to the running instance
         InitConfig, // create missing settings from the template
-        Help
+        Autostart,  // write the user's autostart entry
+        Help,
+        Version
     };
 
     Mode mode = Mode::Tray;
     std::optional<InstanceMessage> message; // for Send
     std::string documents;                  // --documents DIR, "" when not given
+    bool startAtLogin = false;              // for Autostart: on or off
     std::string error;                      // set when the command line is wrong
 };
 
@@ -31,5 +34,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The text of --help.
 const char* usageText();
+// The text of --version.
+const char* versionText();
 
 } // namespace ostrel

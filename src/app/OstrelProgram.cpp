@@ -1,5 +1,6 @@
 #include "app/OstrelProgram.h"
 
+#include "app/AutostartEntry.h"
 #include "app/CUpdaterApp.h"
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
@@ -117,7 +118,8 @@ void handleMessage(QCoreApplication& app, UpdateController& controller,
                    const InstanceMessage& message)
 {
     if (message.kind == InstanceMessage::Kind::Exit) {
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        // By name: the functor overload's allocation reads as a leak to the static analyser.
+        QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
         return;
     }
     controller.onCopyData(message.code);
@@ -347,6 +349,19 @@ int runInitConfig()
     return kExitOk;
 }
 
+int runAutostart(bool startAtLogin)
+{
+    const AutostartEntry entry(AutostartEntry::userAutostartDir());
+    std::string error;
+    if (!entry.write(startAtLogin, error)) {
+        std::fprintf(stderr, "ostrel: %s\n", error.c_str());
+        return kExitScaleFailed;
+    }
+    std::printf("%s at login: %s\n", startAtLogin ? "starts" : "does not start",
+                entry.path().c_str());
+    return kExitOk;
+}
+
 } // namespace
 
 int runProgram(const CommandLine& commandLine, int& argc, char** argv)
@@ -358,8 +373,13 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Help:
         std::fputs(usageText(), stdout);
         return kExitOk;
+    case CommandLine::Mode::Version:
+        std::fputs(versionText(), stdout);
+        return kExitOk;
     case CommandLine::Mode::InitConfig:
         return runInitConfig();
+    case CommandLine::Mode::Autostart:
+        return runAutostart(commandLine.startAtLogin);
     case CommandLine::Mode::Send:
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:

@@ -20,7 +20,7 @@ QString runtimeFolder(QString& error)
         return QString::fromLocal8Bit(runtime);
     }
     // The temp folder is shared by every user: the folder is ours only if we made it so.
-    const QString folder = QDir::tempPath() + QStringLiteral("/ostrel-%1").arg(::geteuid());
+    QString folder = QDir::tempPath() + QStringLiteral("/ostrel-%1").arg(::geteuid());
     const std::string problem = ensurePrivateFolder(folder.toStdString());
     if (!problem.empty()) {
         error = QString::fromStdString(problem);

@@ -20,16 +20,16 @@ constexpr bool layoutTilesRecord()
 }
 static_assert(layoutTilesRecord(), "the slots must cover the record without gaps or overlaps");
 
-constexpr std::array<std::int8_t, kMaxFieldNumber + 1> buildFieldIndex()
+constexpr std::array<std::int16_t, kMaxFieldNumber + 1> buildFieldIndex()
 {
-    std::array<std::int8_t, kMaxFieldNumber + 1> index{};
+    std::array<std::int16_t, kMaxFieldNumber + 1> index{};
     for (auto& entry : index) {
         entry = -1;
     }
     for (std::size_t i = 0; i < kPluLayout.size(); ++i) {
         const auto& slot = kPluLayout[i];
         if (slot.kind != SlotKind::Reserved && slot.kind != SlotKind::LongTextLength) {
-            index[static_cast<std::size_t>(slot.fieldNumber)] = static_cast<std::int8_t>(i);
+            index[static_cast<std::size_t>(slot.fieldNumber)] = static_cast<std::int16_t>(i);
         }
     }
     return index;
@@ -131,7 +131,7 @@ std::size_t PluRecord::storeText(const PluSlot& slot, std::string_view text)
 
 std::int64_t PluRecord::number(const PluSlot& slot) const
 {
-    if (slot.kind == SlotKind::Text || slot.width > 8) {
+    if (slot.kind == SlotKind::Text || slot.width == 0 || slot.width > 8) {
         return 0;
     }
     const std::uint64_t raw = loadLittleEndian(bytes.data() + slot.offset, slot.width);

@@ -45,6 +45,7 @@ struct ImportFormat
     // one counts, as it does for the line splitter.
     std::string_view text(int kind) const
     {
+        // NOLINTNEXTLINE(modernize-loop-convert): backwards, as the last one counts
         for (auto it = textSettings.rbegin(); it != textSettings.rend(); ++it) {
             if (it->kind == kind) {
                 return it->text;

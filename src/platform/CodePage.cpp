@@ -33,6 +33,7 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open's failure value is (iconv_t)-1
     bool valid() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
     iconv_t handle() const { return m_handle; }
 
@@ -129,7 +130,7 @@ std::string convert(Converter& converter, std::string_view input, OnFailure onFa
             if (errno == E2BIG) {
                 continue;
             }
-            const std::size_t consumed = static_cast<std::size_t>(in - input.data());
+            const auto consumed = static_cast<std::size_t>(in - input.data());
             const std::size_t skip = onFailure(output, input, consumed);
             const std::size_t step = skip == 0 ? 1 : std::min(skip, inLeft);
             in += step;

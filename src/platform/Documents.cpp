@@ -45,7 +45,7 @@ std::string xdgDocumentsDir(const std::string& home)
             value = value.substr(1, value.size() - 2);
         }
         if (value.rfind("$HOME", 0) == 0) {
-            value = home + value.substr(5);
+            value.replace(0, 5, home);
         }
         // A documents folder set to the home folder itself means "not configured".
         if (value.empty() || withoutTrailingSlashes(value) == withoutTrailingSlashes(home)) {

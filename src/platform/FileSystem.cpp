@@ -146,7 +146,9 @@ std::string resolvePath(std::string_view storedPath)
                         pos = next + 1;
                         continue;
                     }
-                    candidate = resolved + "/" + match;
+                    candidate = resolved;
+                    candidate += '/';
+                    candidate += match;
                 }
                 resolved = std::move(candidate);
             }
@@ -246,7 +248,7 @@ std::vector<FoundFile> findFiles(std::string_view pattern)
 
 LocalTime toLocalTime(std::int64_t unixSeconds)
 {
-    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    const auto t = static_cast<std::time_t>(unixSeconds);
     std::tm parts{};
     ::localtime_r(&t, &parts);
     return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,

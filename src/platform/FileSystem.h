@@ -50,6 +50,7 @@ struct LocalTime
     int minute = 0;
     int second = 0;
 
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads the defaulted comparison
     auto operator<=>(const LocalTime&) const = default;
 };
 

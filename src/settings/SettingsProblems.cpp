@@ -33,8 +33,10 @@ std::string decimalPointProblem(std::string_view text)
     if (decimalPlaces(text)) {
         return {};
     }
-    return "The setting [CYCLE] \"Decimal Point\" is \"" + std::string(text) +
-           "\"; it must be a number from 0 to 3. Nothing is sent until it is corrected.";
+    std::string message = R"(The setting [CYCLE] "Decimal Point" is ")";
+    message += text;
+    message += R"("; it must be a number from 0 to 3. Nothing is sent until it is corrected.)";
+    return message;
 }
 
 std::string tarvikIniProblem(const std::string& tarvikIni)

@@ -52,6 +52,7 @@ SimChildProcess::SimChildProcess(std::vector<std::string> args,
         ::close(out[0]);
         ::close(out[1]);
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (auto& arg : args) {
             argv.push_back(arg.data());
         }

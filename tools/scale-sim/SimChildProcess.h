@@ -27,6 +27,7 @@ public:
     std::uint16_t scalePort(std::size_t index) const { return m_scalePorts.at(index); }
     const std::vector<std::uint16_t>& scalePorts() const { return m_scalePorts; }
     std::uint16_t scanPort() const { return m_scanPort; }
+    pid_t pid() const { return m_pid; }
 
     // Sends SIGTERM and waits; the exit status (-1 when it did not end normally).
     int terminate();

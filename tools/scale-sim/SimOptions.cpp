@@ -119,6 +119,7 @@ ParseResult parseArguments(const std::vector<std::string>& args)
 {
     SimConfig config;
     ParseResult result;
+    bool noScan = false;
     auto fail = [&result](std::string text) {
         result.error = std::move(text);
         return result;
@@ -129,12 +130,16 @@ ParseResult parseArguments(const std::vector<std::string>& args)
             config.help = true;
             continue;
         }
+        if (arg == "--version") {
+            config.version = true;
+            continue;
+        }
         if (arg == "--verbose") {
             config.verbose = true;
             continue;
         }
         if (arg == "--no-scan") {
-            config.scanEnabled = false;
+            noScan = true;
             continue;
         }
         if (i + 1 >= args.size())
@@ -157,6 +162,7 @@ ParseResult parseArguments(const std::vector<std::string>& args)
             if (!port)
                 return fail("bad --scan-port: " + value);
             config.scanPort = static_cast<std::uint16_t>(*port);
+            config.scanEnabled = true;
             continue;
         }
         if (arg == "--scan-bind") {
@@ -179,8 +185,12 @@ ParseResult parseArguments(const std::vector<std::string>& args)
                 return fail("bad --refuse-every: " + value);
         } else if (arg == "--drop-after" || arg == "--silent-after" || arg == "--delay") {
             const auto n = number(value, 0, 1000000);
-            if (!n)
-                return fail("bad " + arg + ": " + value);
+            if (!n) {
+                std::string text = "bad " + arg;
+                text += ": ";
+                text += value;
+                return fail(std::move(text));
+            }
             int& slot = arg == "--drop-after"     ? faults.dropAfter
                         : arg == "--silent-after" ? faults.silentAfter
                                                   : faults.delayMs;
@@ -189,7 +199,9 @@ ParseResult parseArguments(const std::vector<std::string>& args)
             return fail("unknown option: " + arg);
         }
     }
-    if (!config.help && config.scales.empty())
+    if (noScan)
+        config.scanEnabled = false;
+    if (!config.help && !config.version && config.scales.empty())
         return fail("no --scale given");
     result.config = std::move(config);
     return result;
@@ -199,24 +211,27 @@ std::string helpText()
 {
     return R"(Usage: ostrel-scale-sim --scale IP:PORT[:MODEL[:VERSION]] [faults] ... [options]
 
-Serves simulated label-printing scales over the Ostrel scale link (TCP) and answers
-the UDP scale scan. Every record a scale accepts is stored in SQLite.
+A TEST TOOL: serves simulated label-printing scales over the Ostrel scale link
+(TCP) for tests, benchmarks and demonstrations, and stores every record a scale
+accepts in SQLite. Do not run it on a shop network: it looks like a real scale.
 
 Scales:
   --scale IP:PORT[:MODEL[:VERSION]]
-        Add a scale listening on IP:PORT (TCP). Repeat for more scales. Use loopback
-        addresses (127.0.0.x) for tests. PORT 0 picks a free port (see the ready line).
-        MODEL: QV7100 (7100, default), QV7600 (7600), QV7300 (7300), QV7100MN (7110),
-        TZ3W (210), TZ46 (460), TZ47 (470), or a model code as a number.
-        VERSION: the four version values "V1,V2,V3,V4" of the information reply,
-        for example 123,4,15,2 (default 100,1,10,1).
+        Add a scale listening on IP:PORT (TCP). Repeat for more scales. Use
+        loopback addresses (127.0.0.x). PORT 0 picks a free port (see the ready
+        line). MODEL: QV7100 (7100, default), QV7600 (7600), QV7300 (7300),
+        QV7100MN (7110), TZ3W (210), TZ46 (460), TZ47 (470), or a model code.
+        VERSION: the four version values "V1,V2,V3,V4" of the information
+        reply, for example 123,4,15,2 (default 100,1,10,1).
 
 Faults (each applies to the --scale given last):
   --refuse-first N[:TEXT]
-        Refuse the first N tries of each record (same department and PLU number)
-        with the error text TEXT (default E12). E88 makes the sender skip the line.
+        Refuse the first N tries of each record (same department and PLU
+        number) with the error text TEXT (default E12). E88 makes the sender
+        skip the line.
   --refuse-every N[:TEXT]
-        Refuse every Nth record frame that the scale receives, with TEXT (default E12).
+        Refuse every Nth record frame the scale receives, with TEXT (default
+        E12).
   --drop-after K
         Close the connection, without a reply, when record K+1 arrives on it.
   --silent-after K
@@ -226,33 +241,40 @@ Faults (each applies to the --scale given last):
   Refused, dropped and unanswered records are not stored.
 
 Options:
-  --db FILE         SQLite database for the received records (default: in memory).
-                    Table plu: the current records, one per scale, department and
-                    PLU number (action 3 inserts or replaces, action 4 deletes).
-                    Columns: scale ("IP:PORT"), received (UTC, ISO 8601), action,
-                    department, plu_number, item_code, price, name (field 10, bytes
-                    as sent), record (the raw 5308-byte record).
-                    Table received: every accepted record in order of arrival, with
-                    the same columns but record, and an id.
-                    A file holds each accepted record before its reply is sent, so
-                    other programs may read it while the scales run.
-  --scan-port PORT  UDP port for the scale scan (default 65535, 0 picks a free one).
-                    A request 53 02 02 gets one 38-byte reply per scale, sent to the
-                    sender's address and port.
-  --scan-bind ADDR  Address the scan socket binds (default 0.0.0.0, which also
-                    receives broadcasts).
-  --no-scan         Do not answer the scale scan.
+  --db FILE         SQLite database for the received records (default: in
+                    memory). Table plu: the current records, one per scale,
+                    department and PLU number (action 3 inserts or replaces,
+                    action 4 deletes). Columns: scale ("IP:PORT"), received
+                    (UTC, ISO 8601), action, department, plu_number,
+                    item_code, price, name (field 10, bytes as sent), record
+                    (the raw 5308-byte record). Table received: every accepted
+                    record in order of arrival, with the same columns but
+                    record, and an id. A file holds each accepted record
+                    before its reply is sent, so other programs may read it
+                    while the scales run.
+  --scan-port PORT  Answer the UDP scale scan on PORT (0 picks a free one).
+                    Without it the simulator does not answer scans at all.
+                    A request 53 02 02 gets one 38-byte reply per scale, sent
+                    to the sender's address and port.
+  --scan-bind ADDR  Address the scan socket binds (default 127.0.0.1). Give
+                    0.0.0.0 only inside a network namespace of your own: it
+                    answers broadcasts on every interface.
+  --no-scan         Do not answer the scale scan, even with --scan-port.
   --verbose         Log every frame on stderr.
   --help            Show this text.
+  --version         Show the version.
 
 Once every listener is bound, one line goes to stdout:
   ready IP:PORT ... [scan:PORT]
-with the bound TCP port of each scale in the order given and the bound scan port.
-SIGINT or SIGTERM ends the program cleanly (exit status 0). Exit status 2: bad
-command line; 1: a listener or the database could not be opened.
-
-The wire protocol is described in docs/scale-protocol.md.
+with the bound TCP port of each scale in the order given and the bound scan
+port. SIGINT or SIGTERM ends the program cleanly (exit status 0). Exit status
+2: bad command line; 1: a listener or the database could not be opened.
 )";
+}
+
+std::string versionText()
+{
+    return "ostrel-scale-sim " OSTREL_VERSION "\n";
 }
 
 } // namespace ostrel::sim

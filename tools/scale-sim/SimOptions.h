@@ -36,11 +36,13 @@ struct SimConfig
 {
     std::vector<ScaleConfig> scales;
     std::string dbPath; // empty: in memory
-    bool scanEnabled = true;
+    // Off unless --scan-port is given: on a shop network a stray simulator would pass for a scale.
+    bool scanEnabled = false;
     std::uint16_t scanPort = 65535;
-    std::string scanBind = "0.0.0.0";
+    std::string scanBind = "127.0.0.1";
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult
@@ -51,6 +53,7 @@ struct ParseResult
 
 ParseResult parseArguments(const std::vector<std::string>& args);
 std::string helpText();
+std::string versionText();
 // The model code a scale of this model name reports; a plain number is taken as the code.
 std::optional<std::uint16_t> modelCodeOf(const std::string& modelName);
 

@@ -22,6 +22,10 @@ int main(int argc, char** argv)
         std::fputs(helpText().c_str(), stdout);
         return 0;
     }
+    if (parsed.config->version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
     try {
         SimServer server(*parsed.config);
         server.bind();

@@ -42,6 +42,7 @@ public:
 
     // Fills the controls for opening; `editMode` when opened by "Edit".
     void open(const ScaleInputTexts& texts, bool editMode);
+    using QDialog::open; // the window-modal open() stays usable beside this one
     // The texts as OK took them (those of opening after Cancel).
     const ScaleInputTexts& texts() const { return m_texts; }
 
