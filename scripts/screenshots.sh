@@ -174,20 +174,4 @@ echo "   ${out}/plu-file-setting.png"
 xdotool windowfocus --sync "${select_dlg}" key Escape 2>/dev/null || true
 sleep 0.3
 
-echo "== the configuration window with the registered scale"
-xdotool mousemove --window "${icon}" 8 8 click 3
-wait_for 50 find_menu
-xdotool key Down Return # "Configuration"
-config_dlg=""
-find_config() {
-  config_dlg="$(xdotool search --onlyvisible --name '^Configuration$' 2>/dev/null | head -n1)"
-  [[ -n "${config_dlg}" ]]
-}
-wait_for 100 find_config
-xdotool mousemove 1000 10
-sleep 1
-import -window "${config_dlg}" "${out}/configuration.png"
-echo "   ${out}/configuration.png"
-xdotool windowfocus --sync "${config_dlg}" key Escape 2>/dev/null || true
-sleep 0.3
 "${bin}/src/app/ostrel" --send exit
