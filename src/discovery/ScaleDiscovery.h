@@ -70,6 +70,7 @@ public:
 
     // Until the queries given so far have been sent.
     void waitForQueries();
+    bool queriesBusy() { return m_queries.busy(); }
     const ConnectionTable& connections() const { return m_connections; }
     // The listener's bound port, 0 before the first scan or while unbound.
     std::uint16_t listenerPort() const;

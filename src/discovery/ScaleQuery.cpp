@@ -71,6 +71,12 @@ void ScaleQueryWorker::waitUntilIdle()
     m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
 }
 
+bool ScaleQueryWorker::busy()
+{
+    std::lock_guard lock(m_mutex);
+    return !m_queue.empty() || m_busy;
+}
+
 void ScaleQueryWorker::run(const std::stop_token& stop)
 {
     std::unique_lock lock(m_mutex);

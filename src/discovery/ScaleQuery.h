@@ -79,6 +79,7 @@ public:
     void enqueue(ScaleQueryTarget target);
     // Until every query given so far has been sent.
     void waitUntilIdle();
+    bool busy();
 
 private:
     void run(const std::stop_token& stop);

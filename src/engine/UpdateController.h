@@ -3,8 +3,9 @@
 // and the scale library's callbacks that drive it. The windows and the headless program call
 // these operations and nothing else.
 //
-// Threads: the triggers, startUp, ConnectProcessScale and the destructor belong to one thread
-// (the user interface's); the run's later steps come on the scale library's thread. Only one
+// Threads: the triggers, startUp and the destructor belong to one thread (the user
+// interface's); the run's later steps come on the scale library's thread. ConnectProcessScale
+// only calls the library and may be called from any thread (the scale query worker's). Only one
 // controller may exist at a time (the library's callbacks carry no user data). Destroying it
 // waits for callbacks still running in it; never destroy it from the run-finished handler.
 #pragma once
