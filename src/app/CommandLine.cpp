@@ -6,10 +6,10 @@ const char* usageText()
 {
     return "Usage: ostrel [MODE] [--documents DIR]\n"
            "\n"
-           "Ostrel keeps the item master of networked label-printing scales up to date from\n"
-           "the PLU files that the back office drops into a folder. It sends every line of new\n"
-           "files to every registered scale, logs the outcome per file and scale, and renames\n"
-           "sent files to time-stamped backups.\n"
+           "Ostrel keeps the item master of networked label-printing scales up to date\n"
+           "from the PLU files that the back office drops into a folder. It sends every\n"
+           "line of new files to every registered scale, logs the outcome per file and\n"
+           "scale, and renames sent files to time-stamped backups.\n"
            "\n"
            "Modes (at most one):\n"
            "  (none)             run as the desktop program: an icon in the tray with the\n"
@@ -35,25 +35,42 @@ const char* usageText()
            "                     refuses the message\n"
            "  --init-config      create the settings folder and the template files where\n"
            "                     they are missing; never overwrites a file\n"
+           "  --scan [--save]    find the scales on the network (UDP broadcast to port\n"
+           "                     65535, replies on SCAN PORT of Tarvik.ini, default\n"
+           "                     20304), ask each for its information and print one row\n"
+           "                     per scale; --save writes them to the scale list in\n"
+           "                     place of the registered scales, as the configuration\n"
+           "                     window's Save does. Exit status 0 when a scale answered,\n"
+           "                     1 when none did, 2 on a settings error, 3 when another\n"
+           "                     instance runs\n"
+           "  --test             ask every registered scale for its information and print\n"
+           "                     the list with its Connection column; exit status 0 when\n"
+           "                     every scale answered, 1 when one did not, 2 on a\n"
+           "                     settings error or with no scale, 3 when another\n"
+           "                     instance runs\n"
            "  -h, --help         show this help and exit\n"
            "\n"
            "Options:\n"
            "  --documents DIR    use DIR as the documents folder (same as OSTREL_DOCUMENTS)\n"
            "\n"
-           "A second start while Ostrel runs asks the running instance to reload its settings\n"
-           "and run, then ends.\n"
+           "A second start while Ostrel runs asks the running instance to reload its\n"
+           "settings and run, then ends.\n"
            "\n"
            "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
            "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log.\n"
            "\n"
            "Environment:\n"
            "  OSTREL_DOCUMENTS      the documents folder (default: the XDG documents folder)\n"
-           "  OSTREL_CODEPAGE       code page of the data and settings texts (default CP1252)\n"
+           "  OSTREL_CODEPAGE       code page of the data and settings texts (default\n"
+           "                        CP1252)\n"
            "  OSTREL_INSTANCE_NAME  name of the single-instance lock and socket\n"
            "  XDG_RUNTIME_DIR       folder of that lock and socket; when unset,\n"
            "                        TMPDIR/ostrel-UID, which must be the user's own with\n"
            "                        mode 0700 (it is made so when missing)\n"
-           "  OSTREL_TRACE=0        no trace lines on stderr\n";
+           "  OSTREL_TRACE=0        no trace lines on stderr\n"
+           "  OSTREL_SCAN_BROADCAST ADDR[:PORT] for the scan request in place of\n"
+           "                        255.255.255.255 (and port 65535), e.g. a loopback\n"
+           "                        broadcast address for tests\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
@@ -85,6 +102,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             setMode(CommandLine::Mode::Headless, arg);
         } else if (arg == "--once") {
             setMode(CommandLine::Mode::Once, arg);
+        } else if (arg == "--scan") {
+            setMode(CommandLine::Mode::Scan, arg);
+        } else if (arg == "--test") {
+            setMode(CommandLine::Mode::Test, arg);
+        } else if (arg == "--save") {
+            line.save = true;
         } else if (arg == "--init-config") {
             setMode(CommandLine::Mode::InitConfig, arg);
         } else if (arg == "--send" || arg.rfind("--send=", 0) == 0) {
@@ -112,6 +135,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         } else {
             line.error = "unknown option '" + arg + "'";
         }
+    }
+    if (line.error.empty() && line.save && line.mode != CommandLine::Mode::Scan &&
+        line.mode != CommandLine::Mode::Help) {
+        line.error = "--save goes with --scan";
     }
     return line;
 }

@@ -18,12 +18,15 @@ struct CommandLine
         Once,       // one Direct Download in the foreground
         Send,       // one message to the running instance
         InitConfig, // create missing settings from the template
+        Scan,       // find the scales on the network and print them
+        Test,       // ask every registered scale for its information and print the list
         Help
     };
 
     Mode mode = Mode::Tray;
     std::optional<InstanceMessage> message; // for Send
     std::string documents;                  // --documents DIR, "" when not given
+    bool save = false;                      // --save with --scan
     std::string error;                      // set when the command line is wrong
 };
 

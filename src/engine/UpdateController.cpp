@@ -279,6 +279,11 @@ void UpdateController::reloadRunSettings()
     m_impl->reloadRunSettings();
 }
 
+void UpdateController::registerInterpreters()
+{
+    RegisterInterpreters(m_impl->m_deps.library);
+}
+
 int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16_t port,
                                           std::uint16_t model)
 {

@@ -58,6 +58,9 @@ public:
     // so the next run uses the layout it saved.
     void reloadRunSettings();
 
+    // The interpreters alone, for a scan or test without start-up (ostrel --scan, --test).
+    void registerInterpreters();
+
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
 
