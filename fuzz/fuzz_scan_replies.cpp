@@ -5,6 +5,7 @@
 #include "discovery/ScaleRecord.h"
 #include "discovery/ScanReassembly.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
