@@ -4,6 +4,7 @@
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
+#include "discovery/CUDPServer.h"
 #include "discovery/ScaleQueryCommand.h"
 #include "engine/SettingsHolder.h"
 #include "engine/UpdateController.h"
@@ -356,7 +357,11 @@ int runScaleQuery(const CommandLine& commandLine, int& argc, char** argv)
         [&command](const SendBlock& block) { return command.OnScaleReply(block); });
     if (scan) {
         std::fputs("Scanning for scales...\n", stderr);
-        command.scan();
+        if (command.scan() == CUDPServer::kSendFailed) {
+            std::fputs("ostrel: the scan request could not be sent (check "
+                       "OSTREL_SCAN_BROADCAST and the network)\n",
+                       stderr);
+        }
     } else {
         command.test();
     }
