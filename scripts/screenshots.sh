@@ -175,3 +175,16 @@ xdotool windowfocus --sync "${select_dlg}" key Escape 2>/dev/null || true
 sleep 0.3
 
 "${bin}/src/app/ostrel" --send exit
+# ---------------------------------------------------------------------------------------------
+echo "== the configuration window after a scan of three simulated scales (own X screen)"
+# The scan request goes to the simulator's loopback scan port only (OSTREL_SCAN_BROADCAST).
+Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"${work}/display-scan" \
+  >"${work}/xvfb-scan.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -s "${work}/display-scan"
+export DISPLAY=":$(head -n1 "${work}/display-scan")"
+if [[ ! -x "${bin}/tests/gui/shot_config_scan" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_config_scan
+fi
+"${bin}/tests/gui/shot_config_scan" "${out}/config-after-scan.png"
+echo "   ${out}/config-after-scan.png"

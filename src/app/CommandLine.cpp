@@ -38,6 +38,19 @@ const char* usageText()
            "  --autostart on|off start Ostrel at login, or not, for this user: writes\n"
            "                     ~/.config/autostart/ostrel.desktop, which overrides the\n"
            "                     system-wide entry in /etc/xdg/autostart\n"
+           "  --scan [--save]    find the scales on the network (UDP broadcast to port\n"
+           "                     65535, replies on SCAN PORT of Tarvik.ini, default\n"
+           "                     20304), ask each for its information and print one row\n"
+           "                     per scale; --save writes them to the scale list in\n"
+           "                     place of the registered scales, as the configuration\n"
+           "                     window's Save does. Exit status 0 when a scale answered,\n"
+           "                     1 when none did, 2 on a settings error, 3 when another\n"
+           "                     instance runs\n"
+           "  --test             ask every registered scale for its information and print\n"
+           "                     the list with its Connection column; exit status 0 when\n"
+           "                     every scale answered, 1 when one did not, 2 on a\n"
+           "                     settings error or with no scale, 3 when another\n"
+           "                     instance runs\n"
            "  -h, --help         show this help and exit\n"
            "  --version          show the version and exit\n"
            "\n"
@@ -48,8 +61,9 @@ const char* usageText()
            "settings and run, then ends.\n"
            "\n"
            "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
-           "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log and, beside it, delivery.db: which\n"
-           "lines each scale has, so a scale that missed some gets them at the next run.\n"
+           "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log and, beside it, delivery.db:\n"
+           "which lines each scale has, so a scale that missed some gets them at the next\n"
+           "run.\n"
            "\n"
            "Environment:\n"
            "  OSTREL_DOCUMENTS      the documents folder (default: the XDG documents folder)\n"
@@ -59,7 +73,10 @@ const char* usageText()
            "  XDG_RUNTIME_DIR       folder of that lock and socket; when unset,\n"
            "                        TMPDIR/ostrel-UID, which must be the user's own with\n"
            "                        mode 0700 (it is made so when missing)\n"
-           "  OSTREL_TRACE=0        no trace lines on stderr\n";
+           "  OSTREL_TRACE=0        no trace lines on stderr\n"
+           "  OSTREL_SCAN_BROADCAST ADDR[:PORT] for the scan request in place of\n"
+           "                        255.255.255.255 (and port 65535), e.g. a loopback\n"
+           "                        broadcast address for tests\n";
 }
 
 const char* versionText()
@@ -110,6 +127,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             setMode(CommandLine::Mode::Headless, arg);
         } else if (arg == "--once") {
             setMode(CommandLine::Mode::Once, arg);
+        } else if (arg == "--scan") {
+            setMode(CommandLine::Mode::Scan, arg);
+        } else if (arg == "--test") {
+            setMode(CommandLine::Mode::Test, arg);
+        } else if (arg == "--save") {
+            line.save = true;
         } else if (arg == "--init-config") {
             setMode(CommandLine::Mode::InitConfig, arg);
         } else if (arg == "--send" || arg.rfind("--send=", 0) == 0) {
@@ -137,6 +160,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         } else {
             line.error = "unknown option '" + arg + "'";
         }
+    }
+    if (line.error.empty() && line.save && line.mode != CommandLine::Mode::Scan &&
+        line.mode != CommandLine::Mode::Help) {
+        line.error = "--save goes with --scan";
     }
     return line;
 }

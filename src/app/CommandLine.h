@@ -19,6 +19,8 @@ struct CommandLine
         Send,       // one message to the running instance
         InitConfig, // create missing settings from the template
         Autostart,  // write the user's autostart entry
+        Scan,       // find the scales on the network and print them
+        Test,       // ask every registered scale for its information and print the list
         Help,
         Version
     };
@@ -27,6 +29,7 @@ struct CommandLine
     std::optional<InstanceMessage> message; // for Send
     std::string documents;                  // --documents DIR, "" when not given
     bool startAtLogin = false;              // for Autostart: on or off
+    bool save = false;                      // --save with --scan
     std::string error;                      // set when the command line is wrong
 };
 

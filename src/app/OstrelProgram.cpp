@@ -5,6 +5,9 @@
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
+#include "discovery/CUDPServer.h"
+#include "discovery/ScaleQueryCommand.h"
+#include "engine/SettingsHolder.h"
 #include "engine/UpdateController.h"
 #include "eventloop/EventLoopCalls.h"
 #include "platform/Documents.h"
@@ -23,6 +26,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -104,6 +108,7 @@ public:
     HeadlessProgram& operator=(const HeadlessProgram&) = delete;
 
     UpdateController& controller() { return *m_controller; }
+    ScaleLibrary& library() { return m_library; }
 
 private:
     StderrMessageSink m_messages;
@@ -316,6 +321,117 @@ int runOnce(int& argc, char** argv)
     return kExitOk;
 }
 
+// False, with the message printed, when the settings file is missing or no file.
+bool settingsFileUsable(const SettingsPaths& paths)
+{
+    if (!fileExists(paths.tarvikIni) && entryExists(paths.tarvikIni)) {
+        std::fprintf(stderr, "ostrel: the settings file %s is not a regular file\n",
+                     paths.tarvikIni.c_str());
+        return false;
+    }
+    if (!fileExists(paths.tarvikIni)) {
+        std::fprintf(stderr,
+                     "ostrel: no settings file %s\n"
+                     "ostrel: create the settings with 'ostrel --init-config'\n",
+                     paths.tarvikIni.c_str());
+        return false;
+    }
+    return true;
+}
+
+void printScaleRows(const ScaleTable& table)
+{
+    std::printf("%-15s %-5s %-10s %-20s %-10s %s\n", "ADDRESS", "PORT", "CONNECTION", "NAME",
+                "MODEL", "VERSION");
+    for (const auto& row : table.rows()) {
+        const ScaleListColumns& c = row.columns;
+        std::printf("%-15s %-5s %-10s %-20s %-10s %s\n", c.address.c_str(), c.port.c_str(),
+                    row.connection.empty() ? "-" : row.connection.c_str(), c.name.c_str(),
+                    c.model.c_str(), c.version.c_str());
+    }
+    std::fflush(stdout);
+}
+
+// ostrel --scan [--save] and --test: the configuration window's two buttons in the foreground.
+int runScaleQuery(const CommandLine& commandLine, int& argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    InstanceServer instance(InstancePaths::forCurrentUser());
+    instance.refuse(InstanceMessage::Kind::Exit);
+    // The running instance would read the scale list while this one changes it.
+    const auto acquired = instance.acquire([](const InstanceMessage&) {});
+    if (acquired == InstanceServer::Result::AlreadyRunning) {
+        std::fprintf(stderr, "ostrel: another Ostrel instance is running; use its "
+                             "configuration window, or end it with 'ostrel --send exit'\n");
+        return kExitAlreadyRunning;
+    }
+    if (acquired == InstanceServer::Result::Failed) {
+        std::fprintf(stderr, "ostrel: %s\n", qPrintable(instance.errorText()));
+        return kExitSettingsError;
+    }
+    const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    if (!settingsFileUsable(paths)) {
+        return kExitSettingsError;
+    }
+
+    const bool scan = commandLine.mode == CommandLine::Mode::Scan;
+    HeadlessProgram program(paths);
+    UpdateController& controller = program.controller();
+    controller.registerInterpreters();
+    SettingsHolder& holder = controller.settingsHolder();
+    holder.loadScaleList(paths.tarvikIni);
+    if (!scan && holder.scaleTable().size() == 0) {
+        std::fprintf(stderr, "ostrel: no scale is registered in %s\n", paths.tarvikIni.c_str());
+        return kExitSettingsError;
+    }
+    ScaleQueryCommand command(
+        {paths,
+         program.library(),
+         holder,
+         [&controller](const std::string& ip, std::uint16_t port, std::uint16_t model) {
+             return controller.ConnectProcessScale(ip, port, model);
+         },
+         {},
+         {}});
+    controller.setScaleQueryReplyHandler(
+        [&command](const SendBlock& block) { return command.OnScaleReply(block); });
+    if (scan) {
+        std::fputs("Scanning for scales...\n", stderr);
+        if (command.scan() == CUDPServer::kSendFailed) {
+            std::fputs("ostrel: the scan request could not be sent (check "
+                       "OSTREL_SCAN_BROADCAST and the network)\n",
+                       stderr);
+        }
+    } else {
+        command.test();
+    }
+    controller.setScaleQueryReplyHandler({});
+    for (const std::string& error : command.errors()) {
+        std::fprintf(stderr, "ostrel: %s\n", error.c_str());
+    }
+    const ScaleTable& table = holder.scaleTable();
+    printScaleRows(table);
+    const auto answered = static_cast<std::size_t>(
+        std::count_if(table.rows().begin(), table.rows().end(),
+                      [](const ScaleTableRow& row) { return !row.connection.empty(); }));
+    if (scan) {
+        if (answered == 0) {
+            std::fputs("No scale answered; the scale list was left as it was.\n", stderr);
+            return kExitScaleFailed;
+        }
+        if (commandLine.save) {
+            std::string error;
+            if (!command.save(error)) {
+                std::fprintf(stderr, "ostrel: %s\n", error.c_str());
+                return kExitSettingsError;
+            }
+            std::printf("Saved %zu scale(s) to %s\n", table.size(), paths.tarvikIni.c_str());
+        }
+        return kExitOk;
+    }
+    return answered == table.size() ? kExitOk : kExitScaleFailed;
+}
+
 int runSend(const InstanceMessage& message, int& argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -384,6 +500,9 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:
         return runOnce(argc, argv);
+    case CommandLine::Mode::Scan:
+    case CommandLine::Mode::Test:
+        return runScaleQuery(commandLine, argc, argv);
     case CommandLine::Mode::Tray:
         return haveDisplay() ? runTray(argc, argv) : runHeadless(argc, argv);
     case CommandLine::Mode::Headless:

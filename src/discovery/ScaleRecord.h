@@ -3,10 +3,12 @@
 // their address, port and server/client flag.
 #pragma once
 
+#include "protocol/ScanFrame.h"
 #include "settings/ScaleList.h"
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace ostrel {
 
@@ -25,12 +27,19 @@ struct ScaleRecord
     static constexpr std::size_t kIdentifierOffset = 2;
     static constexpr std::size_t kAddressOffset = 8;
 
+    std::array<std::uint8_t, 6> identifier() const;
     std::array<std::uint8_t, 4> address() const;
     void setAddress(const std::array<std::uint8_t, 4>& octets);
     bool client() const { return tail[2] == 1; }
 
     // What the window's load keeps of an IPLIST slot.
     static ScaleRecord fromIpList(const IpListValue& value);
+    // Every field of a 38-byte scan reply, the 16-bit values in the machine's order.
+    static ScaleRecord fromScanReply(const ScanReplyBytes& reply);
 };
+
+// A scan reply enters the table over the entry with its identifier, else the one with its
+// address, else as a new entry at the end.
+void recordScanReply(std::vector<ScaleRecord>& table, const ScanReplyBytes& reply);
 
 } // namespace ostrel

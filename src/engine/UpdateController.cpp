@@ -315,6 +315,11 @@ void UpdateController::setStoredDefinitions(const std::vector<FixedFieldDef>& de
     m_impl->setStoredDefinitions(definitions);
 }
 
+void UpdateController::registerInterpreters()
+{
+    RegisterInterpreters(m_impl->m_deps.library);
+}
+
 int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16_t port,
                                           std::uint16_t model)
 {

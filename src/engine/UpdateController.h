@@ -3,8 +3,9 @@
 // and the scale library's callbacks that drive it. The windows and the headless program call
 // these operations and nothing else.
 //
-// Threads: the triggers, startUp, ConnectProcessScale and the destructor belong to one thread
-// (the user interface's); the run's later steps come on the scale library's thread. Only one
+// Threads: the triggers, startUp and the destructor belong to one thread (the user
+// interface's); the run's later steps come on the scale library's thread. ConnectProcessScale
+// only calls the library and may be called from any thread (the scale query worker's). Only one
 // controller may exist at a time (the library's callbacks carry no user data). Destroying it
 // waits for callbacks still running in it; never destroy it from the run-finished handler.
 #pragma once
@@ -60,6 +61,9 @@ public:
     // The PLU file setting window's OK copied its fixed-type rows into the in-memory
     // definitions, which a load keeps while PLUPrs.prs is missing.
     void setStoredDefinitions(const std::vector<FixedFieldDef>& definitions);
+
+    // The interpreters alone, for a scan or test without start-up (ostrel --scan, --test).
+    void registerInterpreters();
 
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);

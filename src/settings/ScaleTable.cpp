@@ -112,4 +112,25 @@ std::vector<ScaleListColumns> ScaleTable::columns() const
     return result;
 }
 
+std::optional<std::size_t> ScaleTable::rowForAnswer(std::string_view address)
+{
+    for (std::size_t i = m_rows.size(); i-- > 0;) {
+        if (m_rows[i].columns.address == address) {
+            return i;
+        }
+    }
+    if (full()) {
+        return std::nullopt;
+    }
+    m_rows.emplace_back();
+    return m_rows.size() - 1;
+}
+
+void ScaleTable::setColumns(std::size_t index, ScaleListColumns columns)
+{
+    if (index < m_rows.size()) {
+        m_rows[index].columns = std::move(columns);
+    }
+}
+
 } // namespace ostrel

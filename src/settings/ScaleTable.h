@@ -7,7 +7,9 @@
 #include "settings/ScaleList.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ostrel {
@@ -56,6 +58,10 @@ public:
     void setChecked(std::size_t index, bool checked);
     void setConnection(std::size_t index, std::string text);
     void clearConnections();
+    // A scale's answer goes to the last row showing exactly this address, or to a new empty
+    // row at the end; nothing when the list is full.
+    std::optional<std::size_t> rowForAnswer(std::string_view address);
+    void setColumns(std::size_t index, ScaleListColumns columns);
 
     const std::vector<ScaleTableRow>& rows() const { return m_rows; }
     std::size_t size() const { return m_rows.size(); }

@@ -17,9 +17,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <array>
+#include <filesystem>
+#include <functional>
 
 namespace ostrel {
 namespace {
@@ -132,9 +135,9 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
     m_interval->setProperty("controlId", kIntervalId);
     units.place(*m_interval, 146, 246, 40, 12);
 
-    addButton(this, "Scan", "scanButton", kScanId, units, {190, 221, 50, 14});
-    addButton(this, "Connection Test", "connectionTestButton", kConnectionTestId, units,
-              {244, 221, 64, 14});
+    m_scan = addButton(this, "Scan", "scanButton", kScanId, units, {190, 221, 50, 14});
+    QPushButton* connectionTest = addButton(this, "Connection Test", "connectionTestButton",
+                                            kConnectionTestId, units, {244, 221, 64, 14});
 
     auto* decimalLabel = new QLabel(QStringLiteral("Price Decimal Point"), this);
     decimalLabel->setObjectName(QStringLiteral("decimalPointLabel"));
@@ -157,6 +160,8 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
     connect(edit, &QPushButton::clicked, this, &CConfigDlg::OnEdit);
     connect(remove, &QPushButton::clicked, this, &CConfigDlg::OnDelete);
     connect(save, &QPushButton::clicked, this, &CConfigDlg::OnSave);
+    connect(m_scan, &QPushButton::clicked, this, &CConfigDlg::OnScan);
+    connect(connectionTest, &QPushButton::clicked, this, &CConfigDlg::OnConnectionTest);
     connect(browser, &QPushButton::clicked, this, [] {});
     connect(m_cycle->lineEdit(), &QLineEdit::textEdited, this, &CConfigDlg::fillCycleList);
     connect(m_list->header(), &QHeaderView::sectionClicked, this, &CConfigDlg::toggleChecks);
@@ -164,6 +169,41 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
 }
 
 CConfigDlg::~CConfigDlg() = default;
+
+void CConfigDlg::attachDiscovery(ScaleLibrary& library, ScaleQueryWorker::ConnectScale connectScale,
+                                 ScaleQueryPauses pauses)
+{
+    const std::string workingFolder = std::filesystem::current_path().string();
+    m_discovery = std::make_unique<ScaleDiscovery>(ScaleDiscovery::Dependencies{
+        library, m_holder, m_paths.tarvikIni, std::move(connectScale),
+        [this](std::function<void()> task) {
+            // Dropped with the window: a late answer finds nothing to update.
+            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        },
+        [this](const std::string& text) {
+            m_messages.ShowMessage(text, "Ostrel", MessageIcon::Error);
+        },
+        [this] { showScaleList(); },
+        captionLookup(workingFolder, "", "CONF_COMM", "CF_COMM_CONNECTED", "Connected"), pauses});
+    m_discovery->rebuildConnections();
+}
+
+void CConfigDlg::OnScan()
+{
+    if (!m_discovery) {
+        return;
+    }
+    m_scan->setEnabled(false);
+    QTimer::singleShot(kScanRestMs, m_scan, [scan = m_scan] { scan->setEnabled(true); });
+    m_discovery->Scan();
+}
+
+void CConfigDlg::OnConnectionTest()
+{
+    if (m_discovery) {
+        m_discovery->ConnectionTest();
+    }
+}
 
 void CConfigDlg::Load()
 {
@@ -177,6 +217,9 @@ void CConfigDlg::Load()
     m_decimalPoint->setEditText(shown(form.decimalPoint));
     m_holder.setDecimalPointText(form.decimalPoint);
     m_holder.scaleTable().clearConnections();
+    if (m_discovery) {
+        m_discovery->rebuildConnections();
+    }
     showScaleList();
 }
 

@@ -2,12 +2,17 @@
 // and interval, the price decimal point, and Save. It shows and edits the settings holder's
 // one copy of the scale list; every step that decides something or touches Tarvik.ini is a
 // core operation. Created hidden at start-up and kept for the program's life; every hiding
-// but the Enter key asks the main window to reload its settings.
+// but the Enter key asks the main window to reload its settings. "Scan" and "Connection Test"
+// run the core's ScaleDiscovery; its answers reach the list on this window's thread.
 #pragma once
 
 #include "settings/SettingsPaths.h"
 
+#include "discovery/ScaleDiscovery.h"
+
 #include <QDialog>
+
+#include <memory>
 
 class QComboBox;
 class QLineEdit;
@@ -18,6 +23,7 @@ class QTreeWidgetItem;
 namespace ostrel {
 
 class MessageSink;
+class ScaleLibrary;
 class SettingsHolder;
 
 class CConfigDlg final : public QDialog
@@ -69,6 +75,17 @@ public:
     void OnDelete();
     void OnSave();
     void OnCancel();
+    // "Scan": the button rests for 5 s; the list is emptied and the scales that answer the
+    // broadcast fill it. "Connection Test": every row is asked for its information.
+    void OnScan();
+    void OnConnectionTest();
+
+    // The scan and the test need the scale library and the engine's ConnectProcessScale
+    // (called on the query worker's thread). Without this, both buttons do nothing.
+    void attachDiscovery(ScaleLibrary& library, ScaleQueryWorker::ConnectScale connectScale,
+                         ScaleQueryPauses pauses = {});
+    ScaleDiscovery* discovery() const { return m_discovery.get(); }
+    static constexpr int kScanRestMs = 5000;
 
     QTreeWidget* scaleList() const { return m_list; }
 
@@ -97,6 +114,8 @@ private:
     QComboBox* m_cycle = nullptr;
     QLineEdit* m_interval = nullptr;
     QComboBox* m_decimalPoint = nullptr;
+    QPushButton* m_scan = nullptr;
+    std::unique_ptr<ScaleDiscovery> m_discovery;
     bool m_showing = false; // the list is being rebuilt: check changes are not the user's
 };
 

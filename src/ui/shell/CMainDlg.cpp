@@ -1,8 +1,10 @@
 #include "ui/shell/CMainDlg.h"
 
 #include "engine/SettingsHolder.h"
+#include "engine/UpdateController.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "protocol/ScaleBlocks.h"
 #include "ui/format/CPluFileSettingDlg.h"
 #include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"
@@ -46,7 +48,7 @@ private:
 } // namespace
 
 CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
-    : QWidget(parent), m_paths(deps.paths), m_messages(deps.messages),
+    : QWidget(parent), m_paths(deps.paths), m_messages(deps.messages), m_library(deps.library),
       m_controller(std::make_unique<UpdateController>(UpdateController::Dependencies{
           deps.paths, deps.library, deps.messages, m_progress, deps.timer, deps.clock}))
 {
@@ -61,8 +63,10 @@ CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
 
 CMainDlg::~CMainDlg()
 {
-    // The configuration window edits the engine's holder, so it goes first; then the engine:
-    // no run may reach the progress window while it is destroyed.
+    // The configuration window edits the engine's holder, so it goes first, once no reply
+    // can reach its scan or test any more; then the engine: no run may reach the progress
+    // window while it is destroyed.
+    m_controller->setScaleQueryReplyHandler({});
     m_config.reset();
     m_controller.reset();
 }
@@ -85,6 +89,15 @@ void CMainDlg::OnInitDialog()
     m_controller->startUp();
     // The settings holder's window: created hidden and loaded once.
     m_config = std::make_unique<CConfigDlg>(m_paths, m_controller->settingsHolder(), m_messages);
+    // Its scan and test connect scales through the engine from their own thread; the
+    // engine hands them the library's answers while the run mode says so.
+    m_config->attachDiscovery(
+        m_library, [this](const std::string& ip, std::uint16_t port, std::uint16_t model) {
+            return OnConnectScale(ip, port, model);
+        });
+    ScaleDiscovery* discovery = m_config->discovery();
+    m_controller->setScaleQueryReplyHandler(
+        [discovery](const SendBlock& block) { return discovery->OnScaleReply(block); });
     m_config->Load();
     connect(m_config.get(), &CConfigDlg::reloadSettingsRequested, this,
             &CMainDlg::configurationHidden);

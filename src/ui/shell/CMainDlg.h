@@ -49,6 +49,8 @@ public:
     void OnTimer();
     void OnCopyData(int code);
     void OnReloadSettings();
+    // MSG_CONNECT_SCALE: ConnectProcessScale for the scan and the connection test. It only
+    // calls the scale library, so their query worker calls it from its own thread.
     int OnConnectScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
     // "Exit" and the exit message: the icon goes, the registry value is written, ended() is
     // emitted. Once only.
@@ -80,6 +82,7 @@ private:
 
     SettingsPaths m_paths;
     MessageSink& m_messages;
+    ScaleLibrary& m_library;
     CTrayIcon m_tray;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;

@@ -1,0 +1,143 @@
+#include "discovery/ScaleDiscovery.h"
+
+#include "discovery/CUDPServer.h"
+#include "discovery/ScaleRecord.h"
+#include "engine/SettingsHolder.h"
+#include "platform/IniFile.h"
+#include "platform/Numbers.h"
+#include "platform/Trace.h"
+#include "protocol/ScaleLibrary.h"
+#include "settings/TarvikKeys.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace ostrel {
+
+ScaleDiscovery::ScaleDiscovery(Dependencies deps)
+    : m_deps(std::move(deps)), m_queries(m_deps.library, m_deps.connectScale, m_deps.pauses)
+{
+}
+
+ScaleDiscovery::~ScaleDiscovery() = default;
+
+int ScaleDiscovery::Scan()
+{
+    m_deps.holder.setRunMode(RunMode::ScaleQuery);
+    m_deps.holder.scaleTable().load({});
+    m_bindReported = false;
+    if (!m_listener) {
+        const int port = readProfileInt(tarvik::kSectionCommunication, tarvik::kKeyScanPort,
+                                        kDefaultScanPort, m_deps.tarvikIni);
+        m_listener = std::make_unique<CUDPServer>(static_cast<std::uint16_t>(port));
+        CUDPServer::Owner owner;
+        owner.datagram = [this](std::vector<std::uint8_t> bytes, std::uint32_t) {
+            m_deps.post([this, bytes = std::move(bytes)] { OnDatagram(bytes); });
+        };
+        owner.bindFailed = [this] {
+            if (!m_bindReported.exchange(true) && m_deps.showError) {
+                m_deps.post([this] { m_deps.showError(CUDPServer::kBindFailedMessage); });
+            }
+        };
+        m_listener->setOwner(std::move(owner));
+        m_listener->start();
+    }
+    rebuildConnections();
+    if (m_deps.listChanged) {
+        m_deps.listChanged();
+    }
+    const auto request = scanRequest();
+    return m_listener->send(kScanDestinationPort, request);
+}
+
+void ScaleDiscovery::ConnectionTest()
+{
+    m_deps.holder.setRunMode(RunMode::ScaleQuery);
+    rebuildConnections();
+    if (m_deps.listChanged) {
+        m_deps.listChanged();
+    }
+    for (const auto& row : m_deps.holder.scaleTable().rows()) {
+        std::string model = row.columns.model;
+        std::transform(model.begin(), model.end(), model.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        m_queries.enqueue({rightTrimmedIpText(row.columns.address),
+                           static_cast<std::uint16_t>(atoiText(row.columns.port)),
+                           std::move(model)});
+    }
+}
+
+void ScaleDiscovery::rebuildConnections()
+{
+    m_connections.rebuild(m_deps.holder.scaleTable());
+}
+
+void ScaleDiscovery::OnDatagram(std::span<const std::uint8_t> datagram)
+{
+    for (const auto& piece : m_reassembly.append(datagram)) {
+        OnScanReply(piece);
+    }
+}
+
+void ScaleDiscovery::OnScanReply(const ScanReplyBytes& reply)
+{
+    // Checked before the record is kept: a damaged reply must not overwrite a good one.
+    if (!isValidScanReply(reply)) {
+        return;
+    }
+    recordScanReply(m_deps.holder.scaleRecords(), reply);
+    char ip[16];
+    std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", reply[10], reply[11], reply[12], reply[13]);
+    const auto port = static_cast<std::uint16_t>((reply[22] << 8) | reply[23]);
+    m_connections.setPort(ConnectionTable::key(ip, -1), port);
+    m_queries.enqueue({ip, port, ""});
+}
+
+int ScaleDiscovery::OnScaleReply(const SendBlock& block)
+{
+    if (block.actionCode != kActionInfoRequest || block.data == nullptr ||
+        block.ipText == nullptr) {
+        return 0;
+    }
+    const ScaleInformation info = readScaleInformation(
+        std::span(static_cast<const std::uint8_t*>(block.data), kReplyDataSize));
+    if (!answerPassesFilter(info)) {
+        return 2;
+    }
+    return InsertRecvDataToINI(block.connectionId, block.ipText, info);
+}
+
+int ScaleDiscovery::InsertRecvDataToINI(int connectionId, const char* ipText,
+                                        const ScaleInformation& info)
+{
+    trace("InsertRecvDataToINI begin");
+    const std::string key = ConnectionTable::key(ipText, static_cast<std::int16_t>(connectionId));
+    const std::optional<std::uint16_t> port = m_connections.port(key);
+    if (!port) {
+        return 0;
+    }
+    ScaleAnswer answer{ipText, trimmedIpText(ipText), *port, info};
+    const std::string trimmed = answer.trimmed;
+    m_deps.post([this, answer = std::move(answer)] {
+        if (applyScaleAnswer(m_deps.holder.scaleTable(), answer, m_deps.tarvikIni,
+                             m_deps.connectedCaption) &&
+            m_deps.listChanged) {
+            m_deps.listChanged();
+        }
+    });
+    m_deps.library.Disconnect(trimmed.c_str(), -1);
+    return 0;
+}
+
+void ScaleDiscovery::waitForQueries()
+{
+    m_queries.waitUntilIdle();
+}
+
+std::uint16_t ScaleDiscovery::listenerPort() const
+{
+    return m_listener ? m_listener->boundPort() : 0;
+}
+
+} // namespace ostrel
