@@ -60,6 +60,7 @@ TEST_F(CatchUpTest, TheScaleThatLacksLinesGetsThemFromTheBackupBeforeNewerFiles)
     writeSettings({kScaleA, kScaleB});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump([](const SentRecord& sent) {
         return sent.ip == "127.0.0.2" && sent.plu() == 2 ? Answer{Answer::Drop, ""} : Answer{};
     });
@@ -69,6 +70,7 @@ TEST_F(CatchUpTest, TheScaleThatLacksLinesGetsThemFromTheBackupBeforeNewerFiles)
     writeData("PLU2.TXT", {"4,1,d,1"});
     const std::size_t logBefore = logLines().size();
     controller->onCopyData(82);
+    controller->waitForOpening();
     library.pump();
     ASSERT_TRUE(waiter.waitFor(2));
 
@@ -93,6 +95,7 @@ TEST_F(CatchUpTest, TheScaleThatLacksLinesGetsThemFromTheBackupBeforeNewerFiles)
 
     // Level: a further trigger finds nothing to do.
     controller->onCopyData(82);
+    controller->waitForOpening();
     EXPECT_EQ(waiter.summaries().size(), 2u);
 }
 
@@ -102,6 +105,7 @@ TEST_F(CatchUpTest, ACatchUpWhoseBackupIsGoneFailsOnceInTheLog)
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
     library.setUnreachable("127.0.0.2");
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
     ASSERT_TRUE(waiter.waitFor(1));
     std::filesystem::remove(backup("PLU1"));
@@ -109,6 +113,7 @@ TEST_F(CatchUpTest, ACatchUpWhoseBackupIsGoneFailsOnceInTheLog)
 
     const std::size_t logBefore = logLines().size();
     controller->onCopyData(82);
+    controller->waitForOpening();
     ASSERT_TRUE(waiter.waitFor(2));
     const auto lines = logLines();
     EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(logBefore), lines.end()),
@@ -116,6 +121,8 @@ TEST_F(CatchUpTest, ACatchUpWhoseBackupIsGoneFailsOnceInTheLog)
     EXPECT_EQ(waiter.summaries()[1].catchUpsGone, (std::vector<std::string>{backup("PLU1")}));
 
     controller->onCopyData(82); // once: nothing is pending now
+
+    controller->waitForOpening();
     EXPECT_EQ(waiter.summaries().size(), 2u);
     EXPECT_EQ(logLines().size(), lines.size());
 }
@@ -125,9 +132,11 @@ TEST_F(CatchUpTest, TwoRunsInOneSecondKeepBothBackups)
     writeSettings({kScaleA});
     writeData("PLU1.TXT", {"1,1,a,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
     writeData("PLU1.TXT", {"2,1,b,1"}); // the same name again, in the same second's run
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
     ASSERT_TRUE(waiter.waitFor(2));
     EXPECT_EQ(pluFiles(),
@@ -142,6 +151,7 @@ TEST_F(CatchUpTest, AFileStillBeingWrittenWaitsAndTheTimerTicksEarly)
     writeData("PLU1.TXT", {"1,1,a,1"});
     test::writeFile(dataFile("PLU2.TXT"), "2,1,b,1\r\n"); // written just now
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
     ASSERT_TRUE(waiter.waitFor(1));
     // The settled file went alone; the other stays, and the next tick comes within 2 s.
@@ -158,6 +168,7 @@ TEST_F(CatchUpTest, AFileStillBeingWrittenWaitsAndTheTimerTicksEarly)
                                          std::chrono::seconds(5));
     timer.clear();
     controller->onTimerTick();
+    controller->waitForOpening();
     library.pump();
     ASSERT_TRUE(waiter.waitFor(2));
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{1, 2}));
