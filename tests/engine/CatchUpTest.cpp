@@ -78,12 +78,16 @@ TEST_F(CatchUpTest, TheScaleThatLacksLinesGetsThemFromTheBackupBeforeNewerFiles)
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{1, 2, 2, 3, 4}));
     EXPECT_EQ(sentPlus("127.0.0.3"), (std::vector<std::uint32_t>{1, 2, 3, 4}));
     const auto lines = logLines();
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(logBefore), lines.end()),
-              (std::vector<std::string>{
-                  logLineFor(backup("PLU1"), "127.0.0.2", true),
-                  logLineFor(dataFile("PLU2.TXT"), "127.0.0.2", true),
-                  logLineFor(dataFile("PLU2.TXT"), "127.0.0.3", true),
-              }));
+    // A's lines together and in file order; B's before or after them (opened side by side).
+    const std::vector<std::string> aLines{logLineFor(backup("PLU1"), "127.0.0.2", true),
+                                          logLineFor(dataFile("PLU2.TXT"), "127.0.0.2", true)};
+    const std::string bLine = logLineFor(dataFile("PLU2.TXT"), "127.0.0.3", true);
+    std::vector<std::string> aThenB = aLines;
+    aThenB.push_back(bLine);
+    std::vector<std::string> bThenA{bLine};
+    bThenA.insert(bThenA.end(), aLines.begin(), aLines.end());
+    const std::vector<std::string> added(lines.begin() + static_cast<long>(logBefore), lines.end());
+    EXPECT_TRUE(added == aThenB || added == bThenA) << ::testing::PrintToString(added);
     const RunSummary summary = waiter.summaries()[1];
     ASSERT_EQ(summary.catchUps.size(), 1u);
     EXPECT_EQ(summary.catchUps[0].file, backup("PLU1"));

@@ -214,7 +214,11 @@ TEST_F(RunSimTest, StressEightScalesWithRefusalsDropsAndTriggers)
     for (std::size_t i = 0; i < scales.size(); ++i) {
         if (i == 5) {
             EXPECT_FALSE(summary.scales[i].succeeded);
-            EXPECT_EQ(received(scales[i]).size(), 700u);
+            // A trigger right after the run's end may already have started its catch-up.
+            const std::vector<int> got = received(scales[i]);
+            ASSERT_GE(got.size(), 700u);
+            EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + 700), range(1, 700));
+            EXPECT_EQ(summary.scales[i].linesAccepted, 700);
         } else {
             EXPECT_TRUE(summary.scales[i].succeeded) << scales[i].ip;
             EXPECT_EQ(received(scales[i]), range(1, 2000)) << scales[i].ip;
