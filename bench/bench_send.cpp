@@ -356,13 +356,14 @@ int main(int argc, char** argv)
                     kRecordsPerScale, kWarmUp, kRequestBytes, kReplyBytes);
         // Rounds interleave the three measurements so that a busy spell on the shared machine
         // touches all of them; each figure is the median of its rounds.
-        std::vector<double> raws, ones, eights;
+        std::vector<double> raws, ones, eights, eightCpuUs;
         for (int round = 1; round <= kRounds; ++round) {
             raws.push_back(rawPingPong(records));
             const Measured one = simulatedRate(1, records);
             const Measured eight = simulatedRate(kMaxScales, records);
             ones.push_back(one.rate);
             eights.push_back(eight.rate);
+            eightCpuUs.push_back(eight.libraryCpuUs + eight.simulatorCpuUs);
             std::printf(
                 "round %d: raw %.0f, one %.0f, eight %.0f rec/s; CPU per record (us) "
                 "one: library %.1f, simulator %.1f (user %.1f); eight: library %.1f, simulator "
@@ -380,6 +381,13 @@ int main(int argc, char** argv)
         std::printf("one scale rec/s: %.0f\n", one);
         std::printf("eight scales rec/s: %.0f\n", eight);
         std::printf("ratio one/raw: %.2f\n", one / raw);
+        // The most this machine could carry if the library and the simulator had its cores
+        // to themselves: cores / (library + simulator CPU per record), eight scales.
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const double bound = cores / (median(eightCpuUs) * 1e-6);
+        std::printf("CPU bound (%u cores / %.1f us per record) rec/s: %.0f\n", cores,
+                    median(eightCpuUs), bound);
+        std::printf("ratio eight/CPU bound: %.2f\n", eight / bound);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_send: %s\n", error.what());

@@ -105,7 +105,7 @@ public:
     std::vector<std::string> unread;       // found files that could not be read
 
     bool attempted = false;     // a scale passed the reachability check: back up at the end
-    bool opening = true;        // RunUpdate is still opening scales: the run cannot end yet
+    bool opening = true;        // scales are still being opened: the run cannot end yet
     bool stopRequested = false; // no further record goes out; unfinished scales fail
 
     // Filled in by the end of the run.

@@ -328,6 +328,11 @@ int UpdateController::ConnectProcessScale(const std::string& ipText, std::uint16
                                        &CallbackRouter::onReply, &CallbackRouter::onEvent);
 }
 
+void UpdateController::waitForOpening()
+{
+    m_impl->run().waitForOpening();
+}
+
 bool UpdateController::requestStop()
 {
     return m_impl->run().requestStop();

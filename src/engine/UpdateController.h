@@ -68,6 +68,10 @@ public:
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
 
+    // A trigger returns while the run's scales are still being opened; this waits until each
+    // of them was opened (its first record handed over) or failed.
+    void waitForOpening();
+
     // Stops a busy run after the records in flight (see UpdateRun::requestStop); false when
     // no run is busy.
     bool requestStop();

@@ -6,6 +6,7 @@
 #include "engine/RunBlocks.h"
 #include "engine/RunPlanner.h"
 #include "engine/RunServices.h"
+#include "engine/ScaleOpening.h"
 #include "engine/SettingsHolder.h"
 #include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
@@ -41,6 +42,17 @@ UpdateRun::UpdateRun(Services services)
 
 UpdateRun::~UpdateRun()
 {
+    // Scales still opening give up at their next step; their workers end before the run does.
+    std::vector<std::unique_ptr<ScaleOpening>> openings;
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+        if (m_busy && m_run) {
+            m_run->stopRequested = true;
+        }
+        openings = std::move(m_openings);
+    }
+    openings.clear();
     m_registration.reset(); // waits for callbacks still inside; none can hold our lock now
     std::lock_guard lock(m_mutex);
     if (!m_busy || !m_run) {
@@ -146,37 +158,64 @@ int UpdateRun::proceed(RunInputs inputs)
         m_run->startProgress(m_progress);
     }
     // m_run stays this run's until it is idle again, and only this thread replaces it.
-    for (auto& scale : m_run->scales()) {
-        if (!scale.plan.empty()) {
-            openScale(scale);
+    ActiveRun& run = *m_run;
+    std::vector<std::unique_ptr<ScaleOpening>> ended; // joined after the lock is released
+    Lock lock(*this);
+    for (auto it = m_openings.begin(); it != m_openings.end();) {
+        if ((*it)->finished()) {
+            ended.push_back(std::move(*it));
+            it = m_openings.erase(it);
+        } else {
+            ++it;
         }
     }
-    Lock lock(*this);
-    m_run->opening = false;
-    const int lines = static_cast<int>(m_run->lines().size());
-    FinishRunIfDone();
-    return lines;
+    m_openings.push_back(std::make_unique<ScaleOpening>(
+        run.scales().size(),
+        [this, &run](std::size_t index) {
+            RunScale& scale = run.scales()[index];
+            if (!scale.plan.empty()) {
+                openScale(run, scale);
+            }
+        },
+        [this, &run] {
+            Lock done(*this);
+            run.opening = false;
+            if (!m_closing) {
+                FinishRunIfDone();
+            }
+        }));
+    return static_cast<int>(run.lines().size());
 }
 
-void UpdateRun::openScale(RunScale& scale)
+void UpdateRun::waitForOpening()
 {
-    // The scale's address, port, model and versions never change during the run, so they are
-    // read here without the lock; CheckIp2 and Connect wait for the library's thread, whose
-    // callbacks take the lock.
+    std::vector<std::unique_ptr<ScaleOpening>> openings;
+    {
+        std::lock_guard lock(m_mutex);
+        openings = std::move(m_openings);
+    }
+    openings.clear();
+}
+
+void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
+{
+    // Runs on a worker of the opening, beside the other scales' workers. The scale's address,
+    // port, model and versions never change during the run, so they are read here without the
+    // lock; CheckIp2 and Connect wait for the library's thread, whose callbacks take the lock.
     const ScaleEntry& entry = scale.entry;
-    auto fail = [this, &scale] {
-        m_run->log(m_logPaths, scale, kLogFailed);
+    auto fail = [this, &run, &scale] {
+        run.log(m_logPaths, scale, kLogFailed);
         scale.entry.finished = true;
         scale.entry.succeeded = false;
     };
     {
         Lock lock(*this);
-        if (m_run->stopRequested) {
+        if (run.stopRequested) {
             fail();
             return;
         }
         std::string problem = scaleEntryProblem(entry);
-        if (problem.empty() && m_run->FindScaleByIp(entry.ip()) != &scale) {
+        if (problem.empty() && run.FindScaleByIp(entry.ip()) != &scale) {
             // Replies name a scale by its address: a second scale with the same address would
             // never hear back, and the run would never end.
             problem = "an earlier scale in [IPLIST] has the same address";
@@ -196,7 +235,7 @@ void UpdateRun::openScale(RunScale& scale)
     {
         Lock lock(*this);
         scale.reached = true;
-        m_run->attempted = true;
+        run.attempted = true;
     }
     const ConnectionBlock block =
         makeConnectionBlock(entry, &CallbackRouter::onReply, &CallbackRouter::onEvent);
@@ -209,24 +248,29 @@ void UpdateRun::openScale(RunScale& scale)
     if (scale.entry.finished) {
         return; // a connection event ended it while it was opening
     }
+    if (result == 1 && run.stopRequested) {
+        // Stopped while it was connecting: its first record never goes out.
+        m_library.Disconnect(entry.ip(), -1);
+        result = 0;
+    }
     if (result == 1) {
-        m_run->startPlan(scale);
-        result = m_transfer.sendFirstLine(scale, *m_run);
+        run.startPlan(scale);
+        result = m_transfer.sendFirstLine(scale, run);
         if (result == 0 && !scale.sendCalled) {
             // Every due line was passed over (no record): nothing to send, nothing lost.
-            m_run->log(m_logPaths, scale, kLogSuccess);
+            run.log(m_logPaths, scale, kLogSuccess);
             m_library.Disconnect(entry.ip(), -1);
             scale.entry.finished = true;
             scale.entry.succeeded = true;
             return;
         }
     }
-    m_run->log(m_logPaths, scale, result >= 1 ? kLogSuccess : kLogFailed);
+    run.log(m_logPaths, scale, result >= 1 ? kLogSuccess : kLogFailed);
     if (result >= 1) {
         return; // the replies carry the rest of its lines
     }
     if (scale.sendCalled) {
-        m_transfer.DisconnectScale(*m_run, entry.ip());
+        m_transfer.DisconnectScale(run, entry.ip());
     }
     scale.entry.finished = true;
     scale.entry.succeeded = false;

@@ -27,6 +27,7 @@ inline constexpr const char* kJournalFileName = "delivery.db";
 class DeliveryJournal;
 class ProgressSink;
 class ScaleLibrary;
+class ScaleOpening;
 class SettingsHolder;
 class UpdateTimer;
 
@@ -74,8 +75,9 @@ public:
     };
 
     // Refused (0, `started` false) while a window is open or a run is busy. Otherwise reads the
-    // files on the caller's thread, opens every scale and returns the line count of the last
-    // file (0 when nothing is sent; the run is then idle again).
+    // files on the caller's thread, starts opening every scale on workers of its own and
+    // returns the line count of the last file without waiting for a scale (0 when nothing is
+    // sent; the run is then idle again).
     int RunUpdate(RunInputs inputs, bool& started);
     // The same in two steps, for a trigger that decides under the lock whether to run: the
     // entry conditions with the lock held (true: the run is busy with these inputs), then the
@@ -84,6 +86,9 @@ public:
     int proceed(RunInputs inputs);
     // With the lock held: whether one of these scales has lines of an earlier file to get.
     bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales);
+
+    // Blocks until every scale whose opening has started was opened or failed.
+    void waitForOpening();
 
     // Stops a busy run after the records in flight: no further line is sent, every scale
     // that has not finished fails, and no data file is backed up. False when no run is busy.
@@ -106,7 +111,7 @@ public:
     int eventArrived(const SendBlock& block) override;
 
 private:
-    void openScale(RunScale& scale);
+    void openScale(ActiveRun& run, RunScale& scale);
     // The rest with the lock held.
     void FinishRunIfDone();
     void endRun(bool progressShown);
@@ -127,6 +132,7 @@ private:
     std::uint32_t m_earlyTickMs = 0;
     bool m_windowOpen = false;
     bool m_busy = false;
+    bool m_closing = false; // being destroyed: an opening that ends now ends no run
     std::unique_ptr<DeliveryJournal> m_journal;
     std::string m_journalError;
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
@@ -135,8 +141,11 @@ private:
     std::function<int(const SendBlock&)> m_onScaleQueryReply;
     ScaleTransfer m_transfer;
 
-    // Removed first thing in the destructor: no callback reaches a half-destroyed run.
+    // Removed in the destructor once no scale is opening: no callback reaches a half-destroyed
+    // run.
     std::optional<CallbackRouter::Registration> m_registration;
+    // Openings whose workers may still run; each is joined before the run it opens goes.
+    std::vector<std::unique_ptr<ScaleOpening>> m_openings;
 };
 
 } // namespace ostrel

@@ -5,11 +5,13 @@
 #include "protocol/ScaleLibrary.h"
 
 #include <array>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,7 +67,9 @@ public:
     int CheckIp2(int kind, const char* ipText, std::uint16_t port) override
     {
         note("CheckIp2 " + std::to_string(kind) + " " + ipText + " " + std::to_string(port));
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        // A held scale answers its check only once released, like one that never answers.
+        m_released.wait(lock, [&] { return m_held.count(ipText) == 0; });
         return m_unreachable.count(ipText) != 0 ? 0 : 1;
     }
     int AddConnectionEx(ConnectionBlock block) override
@@ -125,6 +129,19 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_unreachable[ip] = true;
+    }
+    void hold(const std::string& ip)
+    {
+        std::lock_guard lock(m_mutex);
+        m_held.insert(ip);
+    }
+    void release(const std::string& ip)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_held.erase(ip);
+        }
+        m_released.notify_all();
     }
     void setReachable(const std::string& ip)
     {
@@ -220,6 +237,8 @@ private:
     std::deque<SentRecord> m_pending;
     std::vector<ConnectionBlock> m_connections;
     std::map<std::string, bool> m_unreachable;
+    std::set<std::string> m_held;
+    std::condition_variable m_released;
     ReplyCallback m_onReply = nullptr;
     EventCallback m_onEvent = nullptr;
     bool m_procCallbacks = false;

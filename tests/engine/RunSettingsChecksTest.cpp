@@ -14,6 +14,7 @@ namespace {
 using test::ScaleConfig;
 using test::writeFile;
 using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAre;
 
 const ScaleConfig kScaleA{"127.0.0.2", 5001, "QV7100", "1.0.0,1,1", "A"};
 const ScaleConfig kScaleB{"127.0.0.3", 5002, "QV7100", "1.0.0,1,1", "B"};
@@ -60,13 +61,18 @@ TEST_F(RunSettingsChecks, AnEmptiedPathKeyStopsDiscoveryAfterAReload)
 {
     writeSettings({kScaleA});
     controller->startUp();
+    controller->waitForOpening();
     writeFile(paths.tarvikIni, "[PATH]\nPLU ROOT=" + pluFolder() +
                                    "\nPREFIX=\nEXTENTION=TXT\n[IPLIST]\nIP000=127.0.0.2:5001,S\n");
     writeData("PLU1.TXT", {"1,1,a,1"});
     controller->onCopyData(1094);
+    controller->waitForOpening();
     controller->onTimerTick();
+    controller->waitForOpening();
     controller->onReloadSettings();
+    controller->waitForOpening();
     controller->onTimerTick();
+    controller->waitForOpening();
     EXPECT_EQ(checkIpCalls(), 0);
     EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1.TXT"}));
 }
@@ -81,6 +87,7 @@ TEST_F(RunSettingsChecks, DecimalPointOutsideZeroToThreeIsASettingsError)
         controller = std::make_unique<UpdateController>(
             UpdateController::Dependencies{paths, library, messages, progress, timer, clock});
         controller->startUp();
+        controller->waitForOpening();
         EXPECT_EQ(checkIpCalls(), 0) << value;
         EXPECT_THAT(controller->settingsError(), HasSubstr("\"Decimal Point\"")) << value;
         EXPECT_THAT(messageTexts(), HasSubstr("[CYCLE] \"Decimal Point\" is \"" + value + "\""))
@@ -94,6 +101,7 @@ TEST_F(RunSettingsChecks, AnEmptyDecimalPointMeansNoDecimals)
     writeSettings({kScaleA}, cycleWithDecimals(""));
     writeData("PLU1.TXT", {"1,1,a,2.49"});
     controller->startUp();
+    controller->waitForOpening();
     ASSERT_EQ(library.sent().size(), 1u);
     EXPECT_EQ(library.sent()[0].number(443, 4), 2u);
     EXPECT_EQ(controller->settingsError(), "");
@@ -110,6 +118,7 @@ TEST_F(RunSettingsChecks, ScalesThatCannotBeTriedSayWhyAndTheOthersGoOn)
     writeSettings({badPort, kScaleB, twin, badAddress});
     writeData("PLU1.TXT", {"1,1,a,1"});
     controller->startUp();
+    controller->waitForOpening();
     library.pump();
     ASSERT_TRUE(waiter.waitFor(1));
     const RunSummary summary = waiter.summaries().front();
@@ -121,16 +130,18 @@ TEST_F(RunSettingsChecks, ScalesThatCannotBeTriedSayWhyAndTheOthersGoOn)
     EXPECT_THAT(summary.scales[3].notTried, HasSubstr("127.0.0.300"));
     // Only the good scale was contacted; 86537 never became port 21001.
     EXPECT_EQ(checkIpCalls(), 1);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{logLine("PLU1.TXT", "127.0.0.2", false),
-                                                    logLine("PLU1.TXT", "127.0.0.3", true),
-                                                    logLine("PLU1.TXT", "127.0.0.3", false),
-                                                    logLine("PLU1.TXT", "127.0.0.300", false)}));
+    // Scales are opened side by side: across scales the log follows their outcomes.
+    EXPECT_THAT(logLines(), UnorderedElementsAre(logLine("PLU1.TXT", "127.0.0.2", false),
+                                                 logLine("PLU1.TXT", "127.0.0.3", true),
+                                                 logLine("PLU1.TXT", "127.0.0.3", false),
+                                                 logLine("PLU1.TXT", "127.0.0.300", false)));
 }
 
 TEST_F(RunSettingsChecks, TarvikIniWithoutPathSaysSo)
 {
     writeFile(paths.tarvikIni, "[IPLIST]\nIP000=127.0.0.2:5001,S\n");
     controller->startUp();
+    controller->waitForOpening();
     EXPECT_THAT(messageTexts(), HasSubstr("has no [PATH] section"));
     EXPECT_THAT(controller->settingsError(), HasSubstr("[PATH]"));
 
@@ -138,6 +149,7 @@ TEST_F(RunSettingsChecks, TarvikIniWithoutPathSaysSo)
     std::filesystem::remove(paths.tarvikIni);
     std::filesystem::create_directory(paths.tarvikIni);
     controller->onDirectDownload();
+    controller->waitForOpening();
     EXPECT_THAT(messageTexts(), HasSubstr("is not a regular file"));
     EXPECT_THAT(messageTexts(), ::testing::Not(HasSubstr("There is no scale")));
 }
@@ -148,6 +160,7 @@ TEST_F(RunSettingsChecks, AStoppedRunSendsNoFurtherLineAndKeepsItsFiles)
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     EXPECT_FALSE(controller->requestStop()); // nothing to stop
     controller->startUp();
+    controller->waitForOpening();
     ASSERT_TRUE(controller->runBusy());
     EXPECT_TRUE(controller->requestStop());
     library.pump();
@@ -157,10 +170,15 @@ TEST_F(RunSettingsChecks, AStoppedRunSendsNoFurtherLineAndKeepsItsFiles)
     EXPECT_EQ(library.sent().size(), 2u); // the first record of each scale, nothing after
     EXPECT_FALSE(summary.scales[0].succeeded);
     EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1.TXT"}));
-    EXPECT_EQ(logLines(), (std::vector<std::string>{logLine("PLU1.TXT", "127.0.0.2", true),
-                                                    logLine("PLU1.TXT", "127.0.0.3", true),
-                                                    logLine("PLU1.TXT", "127.0.0.2", false),
-                                                    logLine("PLU1.TXT", "127.0.0.3", false)}));
+    // Both opened before the stop, in either order; both failed after it.
+    const std::vector<std::string> lines = logLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_THAT(std::vector<std::string>(lines.begin(), lines.begin() + 2),
+                UnorderedElementsAre(logLine("PLU1.TXT", "127.0.0.2", true),
+                                     logLine("PLU1.TXT", "127.0.0.3", true)));
+    EXPECT_THAT(std::vector<std::string>(lines.begin() + 2, lines.end()),
+                UnorderedElementsAre(logLine("PLU1.TXT", "127.0.0.2", false),
+                                     logLine("PLU1.TXT", "127.0.0.3", false)));
     EXPECT_FALSE(controller->runBusy());
 }
 

@@ -6,10 +6,12 @@
 #include "engine/CallbackRouter.h"
 #include "engine/SettingsHolder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 namespace ostrel {
 namespace {
@@ -43,6 +45,18 @@ protected:
             }
         }
         return result;
+    }
+
+    // The scales are opened side by side: only a scale's own log lines have an order.
+    std::vector<std::string> logLinesOf(const std::string& ip) const
+    {
+        std::vector<std::string> own;
+        for (const auto& line : logLines()) {
+            if (line.find(" : " + ip + " - ") != std::string::npos) {
+                own.push_back(line);
+            }
+        }
+        return own;
     }
 
     std::vector<std::uint32_t> sentPlus(const std::string& ip) const
@@ -86,6 +100,7 @@ TEST_F(UpdateRunTest, ThreeLinesOneScaleAllAccepted)
     writeSettings({kScaleA});
     writeData("PLU1.TXT", {"123,5,Apple,2.5", "124,5,Pear,3", "125,6,Plum,0.99"});
     controller->startUp();
+    controller->waitForOpening();
 
     EXPECT_EQ(library.calls(),
               (std::vector<std::string>{
@@ -156,33 +171,70 @@ TEST_F(UpdateRunTest, ThreeLinesOneScaleAllAccepted)
     EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1_2024035103000.bak"}));
 }
 
-TEST_F(UpdateRunTest, TwoFilesThreeScalesInListOrder)
+TEST_F(UpdateRunTest, TwoFilesThreeScalesEachInItsOwnOrder)
 {
     writeSettings({kScaleA, kScaleB, kScaleC});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
     writeData("PLU2.TXT", {"3,1,c,1"});
     controller->onDirectDownload();
-
-    // Each scale is opened after the previous one's first record went out.
-    EXPECT_EQ(callsStartingWith("C"),
-              (std::vector<std::string>{"CheckIp2 1 127.0.0.2 5001", "Connect [127.0.0.2] -1",
-                                        "CheckIp2 1 127.0.0.3 5002", "Connect [127.0.0.3] -1",
-                                        "CheckIp2 1 127.0.0.4 5003", "Connect [127.0.0.4] -1"}));
+    controller->waitForOpening();
     library.pump();
-    for (const auto& ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) {
+
+    // The scales are opened side by side; each one sees its calls in their order, and its log
+    // lines are in data-file order.
+    const std::vector<std::string> allLogLines = logLines();
+    for (const std::string ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) {
+        std::vector<std::string> own;
+        for (const auto& call : library.calls()) {
+            if (call.find(ip) != std::string::npos && call.rfind("SendDataEx", 0) != 0) {
+                own.push_back(call.substr(0, call.find(' ')));
+            }
+        }
+        EXPECT_EQ(
+            own, (std::vector<std::string>{"CheckIp2", "AddConnectionEx", "Connect", "Disconnect"}))
+            << ip;
         EXPECT_EQ(sentPlus(ip), (std::vector<std::uint32_t>{1, 2, 3})) << ip;
+        std::vector<std::string> ownLog;
+        for (const auto& line : allLogLines) {
+            if (line.find(" : " + ip + " - ") != std::string::npos) {
+                ownLog.push_back(line);
+            }
+        }
+        EXPECT_EQ(ownLog, (std::vector<std::string>{logLine("PLU1.TXT", ip, true),
+                                                    logLine("PLU2.TXT", ip, true)}))
+            << ip;
     }
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              logLine("PLU1.TXT", "127.0.0.2", true),
-                              logLine("PLU2.TXT", "127.0.0.2", true),
-                              logLine("PLU1.TXT", "127.0.0.3", true),
-                              logLine("PLU2.TXT", "127.0.0.3", true),
-                              logLine("PLU1.TXT", "127.0.0.4", true),
-                              logLine("PLU2.TXT", "127.0.0.4", true),
-                          }));
+    EXPECT_EQ(allLogLines.size(), 6u);
     EXPECT_EQ(pluFiles(),
               (std::vector<std::string>{"PLU1_2024035103000.bak", "PLU2_2024035103000.bak"}));
     EXPECT_EQ(timer.events(), (std::vector<std::string>{"stop", "restart 300000"}));
+}
+
+TEST_F(UpdateRunTest, AScaleThatDoesNotAnswerHoldsBackNeitherTheTriggerNorTheOthers)
+{
+    writeSettings({kScaleA, kScaleB, kScaleC});
+    writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
+    library.hold("127.0.0.2");
+    library.setUnreachable("127.0.0.2");
+    controller->onDirectDownload(); // returns while the first scale is still being checked
+
+    // The scales behind it get their first record while it has not answered.
+    for (int i = 0; i < 500 && library.sent().size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(sentPlus("127.0.0.3"), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(sentPlus("127.0.0.4"), (std::vector<std::uint32_t>{1}));
+    library.pump();
+    EXPECT_TRUE(controller->runBusy()); // the run cannot end while a scale is opening
+    EXPECT_TRUE(waiter.summaries().empty());
+
+    library.release("127.0.0.2");
+    ASSERT_TRUE(waiter.waitFor(1));
+    const RunSummary summary = onlySummary();
+    EXPECT_FALSE(summary.scales[0].reached);
+    EXPECT_TRUE(summary.scales[1].succeeded);
+    EXPECT_TRUE(summary.scales[2].succeeded);
+    EXPECT_EQ(logLines().back(), logLine("PLU1.TXT", "127.0.0.2", false)); // its outcome came last
 }
 
 TEST_F(UpdateRunTest, UnreachableScaleFailsAloneAndFilesAreBackedUp)
@@ -192,16 +244,19 @@ TEST_F(UpdateRunTest, UnreachableScaleFailsAloneAndFilesAreBackedUp)
     writeData("PLU2.TXT", {"2,1,b,1"});
     library.setUnreachable("127.0.0.2");
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
 
     EXPECT_EQ(callsStartingWith("AddConnectionEx"),
               (std::vector<std::string>{"AddConnectionEx 127.0.0.3"}));
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              logLine("PLU1.TXT", "127.0.0.2", false),
-                              logLine("PLU2.TXT", "127.0.0.2", false),
-                              logLine("PLU1.TXT", "127.0.0.3", true),
-                              logLine("PLU2.TXT", "127.0.0.3", true),
-                          }));
+    EXPECT_EQ(logLinesOf("127.0.0.2"), (std::vector<std::string>{
+                                           logLine("PLU1.TXT", "127.0.0.2", false),
+                                           logLine("PLU2.TXT", "127.0.0.2", false),
+                                       }));
+    EXPECT_EQ(logLinesOf("127.0.0.3"), (std::vector<std::string>{
+                                           logLine("PLU1.TXT", "127.0.0.3", true),
+                                           logLine("PLU2.TXT", "127.0.0.3", true),
+                                       }));
     const RunSummary summary = onlySummary();
     EXPECT_FALSE(summary.scales[0].reached);
     EXPECT_TRUE(summary.scales[1].succeeded);
@@ -214,6 +269,7 @@ TEST_F(UpdateRunTest, NoReachableScaleLeavesTheFilesForTheNextRun)
     writeData("PLU1.TXT", {"1,1,a,1"});
     library.setUnreachable("127.0.0.2");
     controller->onDirectDownload();
+    controller->waitForOpening();
 
     EXPECT_FALSE(controller->runBusy());
     EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1.TXT"}));
@@ -229,20 +285,24 @@ TEST_F(UpdateRunTest, OtherModelsFailAfterThreeResends)
     writeSettings({mn, kScaleB});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump([](const SentRecord& sent) {
         return sent.ip == "127.0.0.2" && sent.plu() == 2 ? Answer{Answer::Refuse, "E12"} : Answer{};
     });
 
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{1, 2, 2, 2, 2}));
     EXPECT_EQ(sentPlus("127.0.0.3"), (std::vector<std::uint32_t>{1, 2, 3}));
-    EXPECT_EQ(library.sent()[0].block.modelCode, 7110);
+    for (const auto& sent : library.sent()) {
+        EXPECT_EQ(sent.block.modelCode, sent.ip == "127.0.0.2" ? 7110 : 7100);
+    }
     EXPECT_EQ(callsStartingWith("Disconnect 127.0.0.2"),
               (std::vector<std::string>{"Disconnect 127.0.0.2 -1"}));
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              logLine("PLU1.TXT", "127.0.0.2", true),
-                              logLine("PLU1.TXT", "127.0.0.3", true),
-                              logLine("PLU1.TXT", "127.0.0.2", false),
-                          }));
+    EXPECT_EQ(logLinesOf("127.0.0.2"), (std::vector<std::string>{
+                                           logLine("PLU1.TXT", "127.0.0.2", true),
+                                           logLine("PLU1.TXT", "127.0.0.2", false),
+                                       }));
+    EXPECT_EQ(logLinesOf("127.0.0.3"),
+              (std::vector<std::string>{logLine("PLU1.TXT", "127.0.0.3", true)}));
     EXPECT_FALSE(controller->runBusy());
 }
 
@@ -251,6 +311,7 @@ TEST_F(UpdateRunTest, Model7100ResendsUpToItsCap)
     writeSettings({kScaleA});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump(refusing(2, "E12", 9));
     EXPECT_EQ(sentPlus("127.0.0.2"),
               (std::vector<std::uint32_t>{1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3}));
@@ -260,6 +321,7 @@ TEST_F(UpdateRunTest, Model7100ResendsUpToItsCap)
     library.clearCalls();
     writeData("PLU2.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump(refusing(2, "E12"));
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}));
     ASSERT_TRUE(waiter.waitFor(2));
@@ -272,6 +334,7 @@ TEST_F(UpdateRunTest, SkippedLinesDoNotStallTheScale)
     // PLU 0 yields no record; E88 refuses line 3 for good.
     writeData("PLU1.TXT", {"1,1,a,1", "0,1,zero,1", "3,1,c,1", "4,1,d,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump(refusing(3, "E88 memory full"));
 
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{1, 3, 4}));
@@ -286,15 +349,17 @@ TEST_F(UpdateRunTest, ConnectionEventFailsOnlyThatScale)
     writeSettings({kScaleA, kScaleB});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump([](const SentRecord& sent) {
         return sent.ip == "127.0.0.2" && sent.plu() == 2 ? Answer{Answer::Drop, ""} : Answer{};
     });
 
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              logLine("PLU1.TXT", "127.0.0.2", true),
-                              logLine("PLU1.TXT", "127.0.0.3", true),
-                              logLine("PLU1.TXT", "127.0.0.2", false),
-                          }));
+    EXPECT_EQ(logLinesOf("127.0.0.2"), (std::vector<std::string>{
+                                           logLine("PLU1.TXT", "127.0.0.2", true),
+                                           logLine("PLU1.TXT", "127.0.0.2", false),
+                                       }));
+    EXPECT_EQ(logLinesOf("127.0.0.3"),
+              (std::vector<std::string>{logLine("PLU1.TXT", "127.0.0.3", true)}));
     EXPECT_EQ(sentPlus("127.0.0.3"), (std::vector<std::uint32_t>{1, 2, 3}));
     const RunSummary summary = onlySummary();
     EXPECT_FALSE(summary.scales[0].succeeded);
@@ -308,6 +373,7 @@ TEST_F(UpdateRunTest, AFileChangedDuringTheRunIsKeptAndANewOneWaits)
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
     writeData("PLU2.TXT", {"3,1,c,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     ASSERT_TRUE(controller->runBusy());
 
     // The back office appends to PLU2 and drops PLU3 while the run sends.
@@ -317,7 +383,9 @@ TEST_F(UpdateRunTest, AFileChangedDuringTheRunIsKeptAndANewOneWaits)
                                          std::chrono::seconds(99));
     writeData("PLU3.TXT", {"5,1,e,1"});
     controller->onCopyData(82); // refused, but rediscovers
+    controller->waitForOpening();
     controller->onTimerTick();
+    controller->waitForOpening();
     library.pump();
 
     const RunSummary summary = onlySummary();
@@ -332,6 +400,7 @@ TEST_F(UpdateRunTest, AFileChangedDuringTheRunIsKeptAndANewOneWaits)
     // The next run sends what was left, whole.
     library.clearCalls();
     controller->onCopyData(82);
+    controller->waitForOpening();
     library.pump();
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{3, 4, 5}));
 }
@@ -342,21 +411,30 @@ TEST_F(UpdateRunTest, TriggersAreRefusedWhileAWindowIsOpenOrARunIsBusy)
     writeData("PLU1.TXT", {"1,1,a,1"});
     controller->setWindowOpen(true);
     controller->onDirectDownload();
+    controller->waitForOpening();
     controller->onTimerTick();
+    controller->waitForOpening();
     controller->onCopyData(1094);
+    controller->waitForOpening();
     EXPECT_TRUE(callsStartingWith("CheckIp2").empty());
     // A Direct Download that starts nothing restarts the timer at once.
     EXPECT_EQ(timer.events(), (std::vector<std::string>{"stop", "restart 300000"}));
     EXPECT_TRUE(waiter.summaries().empty());
 
     controller->onReloadSettings(); // the window closed
+
+    controller->waitForOpening();
     EXPECT_FALSE(controller->windowOpen());
     controller->onCopyData(82);
+    controller->waitForOpening();
     ASSERT_TRUE(controller->runBusy());
     timer.clear();
     controller->onDirectDownload();
+    controller->waitForOpening();
     controller->onCopyData(1094);
+    controller->waitForOpening();
     controller->onCopyData(7); // unknown codes do nothing
+    controller->waitForOpening();
     EXPECT_EQ(callsStartingWith("CheckIp2").size(), 1u);
     EXPECT_EQ(timer.events(), (std::vector<std::string>{"stop", "restart 300000"}));
     library.pump();
@@ -377,6 +455,7 @@ TEST_F(UpdateRunTest, TimerPeriodsFromTheCycleSettings)
         writeSettings({kScaleA}, settings);
         timer.clear();
         controller->onReloadSettings();
+        controller->waitForOpening();
         EXPECT_EQ(timer.events(), (std::vector<std::string>{expected})) << settings;
     }
 }
@@ -386,6 +465,7 @@ TEST_F(UpdateRunTest, NoScaleShowsTheMessageAndTheRunReturnsToIdle)
     writeSettings({});
     writeData("PLU1.TXT", {"1,1,a,1"});
     controller->startUp();
+    controller->waitForOpening();
 
     const auto shown = messages.messages();
     ASSERT_EQ(shown.size(), 1u);
@@ -404,7 +484,9 @@ TEST_F(UpdateRunTest, NothingNewStartsNoRun)
     writeSettings({kScaleA}, "[SENDFILE]\nCREATEDATE=99991231235959\n");
     writeData("PLU1.TXT", {"1,1,a,1"});
     controller->startUp();
+    controller->waitForOpening();
     controller->onCopyData(82);
+    controller->waitForOpening();
     EXPECT_TRUE(callsStartingWith("CheckIp2").empty());
     EXPECT_TRUE(waiter.summaries().empty());
 }
@@ -416,10 +498,12 @@ TEST_F(UpdateRunTest, SecondScaleWithTheSameAddressCannotHangTheRun)
     writeSettings({kScaleA, twin});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
     EXPECT_FALSE(controller->runBusy());
-    EXPECT_EQ(logLines(), (std::vector<std::string>{logLine("PLU1.TXT", "127.0.0.2", true),
-                                                    logLine("PLU1.TXT", "127.0.0.2", false)}));
+    EXPECT_THAT(logLines(),
+                ::testing::UnorderedElementsAre(logLine("PLU1.TXT", "127.0.0.2", true),
+                                                logLine("PLU1.TXT", "127.0.0.2", false)));
 }
 
 TEST_F(UpdateRunTest, LongRunsCountProgressInPerMille)
@@ -432,6 +516,7 @@ TEST_F(UpdateRunTest, LongRunsCountProgressInPerMille)
     writeData("PLU1.TXT", lines);
     library.setKeepSent(false);
     controller->onDirectDownload();
+    controller->waitForOpening();
     library.pump();
     EXPECT_EQ(progress.events(),
               (std::vector<std::string>{"start 1000 0 1", "complete after 1000"}));
@@ -442,6 +527,7 @@ TEST_F(UpdateRunTest, RunSettingsComeFromTarvikIniWithoutConfigRoot)
     writeSettings({kScaleA}, "[SEPARATE]\nSeparate=;\nItemIsPLU=1\n");
     writeData("PLU1.TXT", {"77;2;semi;1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     ASSERT_EQ(library.sent().size(), 1u);
     EXPECT_EQ(library.sent()[0].plu(), 77u);
     EXPECT_EQ(library.sent()[0].number(435, 4), 77u); // item code = PLU number
@@ -461,6 +547,7 @@ TEST_F(UpdateRunTest, ScaleQueryModeRoutesRepliesAway)
     writeSettings({kScaleA});
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
     controller->onDirectDownload();
+    controller->waitForOpening();
     int queried = 0;
     controller->setScaleQueryReplyHandler([&queried](const SendBlock&) { return ++queried; });
     controller->settingsHolder().setRunMode(RunMode::ScaleQuery);

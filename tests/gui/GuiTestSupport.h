@@ -97,8 +97,12 @@ public:
         return *mainDlg;
     }
 
-    bool runStarted() const
+    // The scales open on workers of their own: their calls are all made once these end.
+    bool runStarted()
     {
+        if (mainDlg) {
+            mainDlg->controller().waitForOpening();
+        }
         for (const auto& call : library.calls()) {
             if (call.rfind("CheckIp2", 0) == 0) {
                 return true;
