@@ -18,12 +18,14 @@ struct CommandLine
         Once,       // one Direct Download in the foreground
         Send,       // one message to the running instance
         InitConfig, // create missing settings from the template
+        Status,     // the last run's result
         Help
     };
 
     Mode mode = Mode::Tray;
     std::optional<InstanceMessage> message; // for Send
     std::string documents;                  // --documents DIR, "" when not given
+    bool json = false;                      // --once prints the run's result document
     std::string error;                      // set when the command line is wrong
 };
 

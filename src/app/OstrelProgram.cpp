@@ -4,6 +4,7 @@
 #include "app/HeadlessServices.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
+#include "engine/RunResultFile.h"
 #include "engine/UpdateController.h"
 #include "eventloop/EventLoopCalls.h"
 #include "platform/Documents.h"
@@ -50,6 +51,9 @@ void printSummary(const RunSummary& summary)
                     scale.name.c_str(), result.c_str(), scale.linesAccepted);
         if (scale.linesSkipped > 0) {
             std::printf(", %d skipped", scale.linesSkipped);
+        }
+        if (!scale.reason.empty() && scale.notTried.empty()) {
+            std::printf(": %s", scale.reason.c_str());
         }
         std::printf("\n");
     }
@@ -204,8 +208,10 @@ int runTray(int& argc, char** argv)
     return code;
 }
 
-int runOnce(int& argc, char** argv)
+int runOnce(bool json, int& argc, char** argv)
 {
+    // With --json stdout holds the document alone; the other words go to stderr.
+    FILE* words = json ? stderr : stdout;
     QCoreApplication app(argc, argv);
     InstanceServer instance(InstancePaths::forCurrentUser());
     HeadlessProgram* program = nullptr;
@@ -269,9 +275,9 @@ int runOnce(int& argc, char** argv)
     if (const auto waitMs = once.controller().settleWaitMs();
         !finished && !once.controller().runBusy() && waitMs > 0) {
         // A file still being written: wait the rest of its settle time once, then look again.
-        std::printf("Waiting %lld ms for a data file still being written.\n",
-                    static_cast<long long>(waitMs));
-        std::fflush(stdout);
+        std::fprintf(words, "Waiting %lld ms for a data file still being written.\n",
+                     static_cast<long long>(waitMs));
+        std::fflush(words);
         QEventLoop settle;
         QTimer::singleShot(static_cast<int>(waitMs), &settle, &QEventLoop::quit);
         settle.exec();
@@ -285,25 +291,31 @@ int runOnce(int& argc, char** argv)
         program = nullptr;
         return kExitSettingsError;
     }
-    if (!finished && once.controller().runBusy()) {
+    // A run that has just ended may not have posted its summary yet; waiting for the
+    // handing-over too keeps a failed run from being reported as "No new data file".
+    if (!finished && once.controller().runOrReportBusy()) {
         app.exec();
     }
     program = nullptr;
-    if (finished) {
+    if (finished && json) {
+        std::fputs(runResultJson(*finished).c_str(), stdout);
+        std::fflush(stdout);
+    } else if (finished) {
         printSummary(*finished);
     }
     if (interrupted || (finished && finished->interrupted)) {
-        std::printf("interrupted\n");
-        std::fflush(stdout);
+        std::fprintf(words, "interrupted\n");
+        std::fflush(words);
         return kExitScaleFailed;
     }
     if (!once.controller().settingsError().empty()) {
         return kExitSettingsError; // the message said what is wrong
     }
     if (!finished) {
-        std::printf(once.controller().settleWaitMs() > 0
-                        ? "A data file is still being written: left for the next run.\n"
-                        : "No new data file.\n");
+        std::fputs(once.controller().settleWaitMs() > 0
+                       ? "A data file is still being written: left for the next run.\n"
+                       : "No new data file.\n",
+                   words);
         return kExitOk;
     }
     for (const auto& scale : finished->scales) {
@@ -323,6 +335,24 @@ int runSend(const InstanceMessage& message, int& argc, char** argv)
         return kExitScaleFailed;
     }
     return kExitOk;
+}
+
+int runStatus()
+{
+    const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    const std::string file = paths.logFolder + "/" + kRunResultFileName;
+    const auto json = readWholeFile(file);
+    if (!json) {
+        std::printf("No run recorded yet (%s does not exist).\n", file.c_str());
+        return kExitScaleFailed;
+    }
+    const RunStatus status = describeRunResult(*json);
+    if (!status.readable) {
+        std::fprintf(stderr, "ostrel: %s: %s\n", file.c_str(), status.text.c_str());
+        return kExitScaleFailed;
+    }
+    std::fputs(status.text.c_str(), stdout);
+    return status.succeeded ? kExitOk : kExitScaleFailed;
 }
 
 int runInitConfig()
@@ -363,7 +393,9 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Send:
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:
-        return runOnce(argc, argv);
+        return runOnce(commandLine.json, argc, argv);
+    case CommandLine::Mode::Status:
+        return runStatus();
     case CommandLine::Mode::Tray:
         return haveDisplay() ? runTray(argc, argv) : runHeadless(argc, argv);
     case CommandLine::Mode::Headless:

@@ -5,12 +5,14 @@
 #include "engine/DeliveryJournal.h"
 #include "engine/RunBlocks.h"
 #include "engine/RunPlanner.h"
+#include "engine/RunResultFile.h"
 #include "engine/RunServices.h"
 #include "engine/SettingsHolder.h"
 #include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include <sys/stat.h>
@@ -23,10 +25,14 @@ UpdateRun::Lock::~Lock()
     std::function<void(const RunSummary&)> handler;
     if (summary) {
         handler = m_run.m_onFinished;
+        m_run.m_handingOver = true; // set before the unlock: an idle run is not yet reported
     }
     m_lock.unlock();
     if (summary && handler) {
         handler(*summary);
+    }
+    if (summary) {
+        m_run.m_handingOver = false;
     }
 }
 
@@ -70,6 +76,8 @@ bool UpdateRun::beginLocked(const RunInputs& inputs)
     }
     m_busy = true;
     m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.scales);
+    m_run->trigger = inputs.trigger;
+    m_run->startTime = isoLocalTime(std::chrono::system_clock::now());
     m_run->setJournal(journalLocked());
     return true;
 }
@@ -172,6 +180,7 @@ void UpdateRun::openScale(RunScale& scale)
     {
         Lock lock(*this);
         if (m_run->stopRequested) {
+            scale.failReason = "run stopped before the scale was contacted";
             fail();
             return;
         }
@@ -183,13 +192,19 @@ void UpdateRun::openScale(RunScale& scale)
         }
         if (!problem.empty()) {
             scale.notTried = problem;
+            scale.failReason = problem;
             trace("scale " + std::string(entry.ip()) + " not tried: " + problem);
             fail();
             return;
         }
     }
+    const auto checkStart = std::chrono::steady_clock::now();
     if (m_library.CheckIp2(1, entry.ip(), static_cast<std::uint16_t>(entry.port)) <= 0) {
+        // The library says only "no"; a quick no is a refusal, a slow one the time limit.
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - checkStart);
         Lock lock(*this);
+        m_run->noteFailure(scale, unreachableReason(waited));
         fail();
         return;
     }
@@ -201,6 +216,7 @@ void UpdateRun::openScale(RunScale& scale)
     const ConnectionBlock block =
         makeConnectionBlock(entry, &CallbackRouter::onReply, &CallbackRouter::onEvent);
     int result = m_library.AddConnectionEx(block) != 0 ? 1 : 0;
+    const bool registered = result == 1;
     const bool connected = result == 1 && m_library.Connect(entry.ip(), -1) > 0;
     if (!connected) {
         result = 0;
@@ -208,6 +224,11 @@ void UpdateRun::openScale(RunScale& scale)
     Lock lock(*this);
     if (scale.entry.finished) {
         return; // a connection event ended it while it was opening
+    }
+    if (!registered) {
+        m_run->noteFailure(scale, "model " + entry.modelName + " has no interpreter");
+    } else if (!connected) {
+        m_run->noteFailure(scale, "the connection could not be opened");
     }
     if (result == 1) {
         m_run->startPlan(scale);
@@ -224,6 +245,9 @@ void UpdateRun::openScale(RunScale& scale)
     m_run->log(m_logPaths, scale, result >= 1 ? kLogSuccess : kLogFailed);
     if (result >= 1) {
         return; // the replies carry the rest of its lines
+    }
+    if (scale.failReason.empty()) {
+        m_run->noteFailure(scale, "the first record could not be sent");
     }
     if (scale.sendCalled) {
         m_transfer.DisconnectScale(*m_run, entry.ip());
@@ -259,6 +283,13 @@ void UpdateRun::endRun(bool progressShown)
     if (progressShown) {
         m_progress.CompleteProgress();
     }
+    summary.endTime = isoLocalTime(std::chrono::system_clock::now());
+    std::string error;
+    const std::string resultFile = m_paths.logFolder + "/" + kRunResultFileName;
+    if (!writeRunResult(resultFile, summary, &error) && error != m_resultError) {
+        trace("cannot write " + resultFile + ": " + error);
+    }
+    m_resultError = error;
     restartTimerLocked();
     m_run->attempted = false;
     m_busy = false;
@@ -388,6 +419,12 @@ bool UpdateRun::runBusy() const
 {
     std::lock_guard lock(m_mutex);
     return m_busy;
+}
+
+bool UpdateRun::runOrReportBusy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_busy || m_pendingSummary.has_value() || m_handingOver;
 }
 
 void UpdateRun::setRunFinishedHandler(std::function<void(const RunSummary&)> handler)

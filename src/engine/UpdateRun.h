@@ -12,6 +12,7 @@
 #include "settings/SettingsPaths.h"
 #include "settings/UpdatePeriod.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,7 @@ struct RunInputs
     ImportFormat format;
     int fileType = 1;
     std::string runSettingsFile;
+    std::string trigger = "start-up"; // for the run's result
 };
 
 class UpdateRun final : public CallbackTarget
@@ -99,6 +101,8 @@ public:
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
+    // Also while the end of a run is still being handed to the finished handler.
+    bool runOrReportBusy() const;
     void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
     void setScaleQueryReplyHandler(std::function<int(const SendBlock&)> handler);
 
@@ -129,8 +133,10 @@ private:
     bool m_busy = false;
     std::unique_ptr<DeliveryJournal> m_journal;
     std::string m_journalError;
+    std::string m_resultError;        // traced once until it changes
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
     std::optional<RunSummary> m_pendingSummary;
+    std::atomic<bool> m_handingOver{false};
     std::function<void(const RunSummary&)> m_onFinished;
     std::function<int(const SendBlock&)> m_onScaleQueryReply;
     ScaleTransfer m_transfer;
