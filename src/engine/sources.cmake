@@ -17,6 +17,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RunBlocks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunLines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunPlanner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunOutcome.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunResultFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleTransfer.cpp

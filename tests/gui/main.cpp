@@ -4,6 +4,7 @@
 namespace ostrel {
 int runConfigWindowTest(int argc, char** argv);
 int runTrayProgramTest(int argc, char** argv);
+int runTrayStatusTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
 int runReplaceDlgTest(int argc, char** argv);
 int runPluFileSettingDlgTest(int argc, char** argv);
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     int failed = 0;
     failed += ostrel::runWindowsTest(argc, argv);
     failed += ostrel::runTrayProgramTest(argc, argv);
+    failed += ostrel::runTrayStatusTest(argc, argv);
     failed += ostrel::runConfigWindowTest(argc, argv);
     failed += ostrel::runReplaceDlgTest(argc, argv);
     failed += ostrel::runPluFileSettingDlgTest(argc, argv);
