@@ -14,6 +14,7 @@
 #include "platform/Trace.h"
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ConfigTemplate.h"
+#include "settings/FirstRun.h"
 #include "settings/SettingsPaths.h"
 #include "ui/shell/ProgramIcon.h"
 #include "ui/shell/QtMessageSink.h"
@@ -154,6 +155,9 @@ int runHeadless(int& argc, char** argv)
 
     SignalQuitter quitter;
     const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    if (settingsMissing(paths)) {
+        std::fprintf(stderr, "ostrel: %s\n", firstRunHint(paths).c_str());
+    }
     HeadlessProgram headless(paths);
     headless.controller().setRunFinishedHandler(traceSummary);
     program = &headless;
