@@ -174,3 +174,11 @@ echo "   ${out}/plu-file-setting.png"
 xdotool windowfocus --sync "${select_dlg}" key Escape 2>/dev/null || true
 sleep 0.3
 "${bin}/src/app/ostrel" --send exit
+
+echo "== the tray's icons with the tooltip and notification after a failed run, and the first-run question"
+if [[ ! -x "${bin}/tests/gui/shot_tray_status" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_tray_status
+fi
+"${bin}/tests/gui/shot_tray_status" "${out}/tray-after-failed-run.png" "${out}/first-run.png"
+echo "   ${out}/tray-after-failed-run.png"
+echo "   ${out}/first-run.png"
