@@ -188,3 +188,11 @@ if [[ ! -x "${bin}/tests/gui/shot_config_scan" ]]; then
 fi
 "${bin}/tests/gui/shot_config_scan" "${out}/config-after-scan.png"
 echo "   ${out}/config-after-scan.png"
+
+echo "== the tray's icons with the tooltip and notification after a failed run, and the first-run question"
+if [[ ! -x "${bin}/tests/gui/shot_tray_status" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_tray_status
+fi
+"${bin}/tests/gui/shot_tray_status" "${out}/tray-after-failed-run.png" "${out}/first-run.png"
+echo "   ${out}/tray-after-failed-run.png"
+echo "   ${out}/first-run.png"

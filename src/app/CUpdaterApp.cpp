@@ -1,5 +1,8 @@
 #include "app/CUpdaterApp.h"
 
+#include "settings/ConfigTemplate.h"
+#include "settings/FirstRun.h"
+
 #include <QApplication>
 #include <QDialog>
 
@@ -71,7 +74,18 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
         Qt::QueuedConnection);
     // Without a tray the program runs on: Qt shows the icon once a tray appears.
     m_mainDlg->OnCreate();
+    // With the icon in place, before the start-up, whose messages would only say that the
+    // settings are missing.
+    const FirstRunOutcome firstRun =
+        offerFirstRun(m_paths, findConfigTemplateDir(), m_services.messages);
+    if (m_exitRequested) {
+        return Start::Running; // ended while the question was open
+    }
     m_mainDlg->OnInitDialog();
+    if (firstRun == FirstRunOutcome::Created && m_mainDlg->controller().scaleCount() == 0) {
+        // The template has no scale: the next step is registering one.
+        m_mainDlg->OnCommand(Command::Configuration);
+    }
     return Start::Running;
 }
 

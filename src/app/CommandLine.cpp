@@ -28,6 +28,12 @@ const char* usageText()
            "                     SIGINT or SIGTERM stops it after the records in flight:\n"
            "                     unfinished scales are logged FAILED and the files stay;\n"
            "                     'ostrel --send exit' does not end it\n"
+           "  --once --json      the same run; prints the run's result document (the\n"
+           "                     contents of last-run.json) instead of the summary, and\n"
+           "                     nothing when no run took place\n"
+           "  --status           print how the last run went (from last-run.json) and\n"
+           "                     exit 0 when it succeeded, 1 when it did not or no run\n"
+           "                     is recorded\n"
            "  --send MESSAGE     send MESSAGE to the running instance and wait until it was\n"
            "                     handled: run (look for new files and send them),\n"
            "                     reload-and-run (reload the settings first), exit;\n"
@@ -61,9 +67,11 @@ const char* usageText()
            "settings and run, then ends.\n"
            "\n"
            "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
-           "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log and, beside it, delivery.db:\n"
-           "which lines each scale has, so a scale that missed some gets them at the next\n"
-           "run.\n"
+           "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log (at 10 MB it becomes\n"
+           "Ostrel.log.1; five old logs are kept, up to Ostrel.log.5) and, beside it,\n"
+           "delivery.db: which lines each scale has, so a scale that missed some gets\n"
+           "them at the next run, and last-run.json: the result of the last run per\n"
+           "scale, with the reason of a failure.\n"
            "\n"
            "Environment:\n"
            "  OSTREL_DOCUMENTS      the documents folder (default: the XDG documents folder)\n"
@@ -133,6 +141,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             setMode(CommandLine::Mode::Test, arg);
         } else if (arg == "--save") {
             line.save = true;
+        } else if (arg == "--json") {
+            line.json = true;
+        } else if (arg == "--status") {
+            setMode(CommandLine::Mode::Status, arg);
         } else if (arg == "--init-config") {
             setMode(CommandLine::Mode::InitConfig, arg);
         } else if (arg == "--send" || arg.rfind("--send=", 0) == 0) {
@@ -164,6 +176,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     if (line.error.empty() && line.save && line.mode != CommandLine::Mode::Scan &&
         line.mode != CommandLine::Mode::Help) {
         line.error = "--save goes with --scan";
+    }
+    if (line.error.empty() && line.json && line.mode != CommandLine::Mode::Once) {
+        line.error = "--json goes with --once";
     }
     return line;
 }

@@ -21,6 +21,7 @@ struct CommandLine
         Autostart,  // write the user's autostart entry
         Scan,       // find the scales on the network and print them
         Test,       // ask every registered scale for its information and print the list
+        Status,     // the last run's result
         Help,
         Version
     };
@@ -30,6 +31,7 @@ struct CommandLine
     std::string documents;                  // --documents DIR, "" when not given
     bool startAtLogin = false;              // for Autostart: on or off
     bool save = false;                      // --save with --scan
+    bool json = false;                      // --once prints the run's result document
     std::string error;                      // set when the command line is wrong
 };
 

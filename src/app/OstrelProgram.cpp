@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "discovery/CUDPServer.h"
 #include "discovery/ScaleQueryCommand.h"
+#include "engine/RunResultFile.h"
 #include "engine/SettingsHolder.h"
 #include "engine/UpdateController.h"
 #include "eventloop/EventLoopCalls.h"
@@ -17,6 +18,7 @@
 #include "platform/Trace.h"
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ConfigTemplate.h"
+#include "settings/FirstRun.h"
 #include "settings/SettingsPaths.h"
 #include "ui/shell/ProgramIcon.h"
 #include "ui/shell/QtMessageSink.h"
@@ -55,6 +57,9 @@ void printSummary(const RunSummary& summary)
                     scale.name.c_str(), result.c_str(), scale.linesAccepted);
         if (scale.linesSkipped > 0) {
             std::printf(", %d skipped", scale.linesSkipped);
+        }
+        if (!scale.reason.empty() && scale.notTried.empty()) {
+            std::printf(": %s", scale.reason.c_str());
         }
         std::printf("\n");
     }
@@ -157,6 +162,9 @@ int runHeadless(int& argc, char** argv)
 
     SignalQuitter quitter;
     const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    if (settingsMissing(paths)) {
+        std::fprintf(stderr, "ostrel: %s\n", firstRunHint(paths).c_str());
+    }
     HeadlessProgram headless(paths);
     headless.controller().setRunFinishedHandler(traceSummary);
     program = &headless;
@@ -211,8 +219,10 @@ int runTray(int& argc, char** argv)
     return code;
 }
 
-int runOnce(int& argc, char** argv)
+int runOnce(bool json, int& argc, char** argv)
 {
+    // With --json stdout holds the document alone; the other words go to stderr.
+    FILE* words = json ? stderr : stdout;
     QCoreApplication app(argc, argv);
     InstanceServer instance(InstancePaths::forCurrentUser());
     HeadlessProgram* program = nullptr;
@@ -276,9 +286,9 @@ int runOnce(int& argc, char** argv)
     if (const auto waitMs = once.controller().settleWaitMs();
         !finished && !once.controller().runBusy() && waitMs > 0) {
         // A file still being written: wait the rest of its settle time once, then look again.
-        std::printf("Waiting %lld ms for a data file still being written.\n",
-                    static_cast<long long>(waitMs));
-        std::fflush(stdout);
+        std::fprintf(words, "Waiting %lld ms for a data file still being written.\n",
+                     static_cast<long long>(waitMs));
+        std::fflush(words);
         QEventLoop settle;
         QTimer::singleShot(static_cast<int>(waitMs), &settle, &QEventLoop::quit);
         settle.exec();
@@ -292,25 +302,31 @@ int runOnce(int& argc, char** argv)
         program = nullptr;
         return kExitSettingsError;
     }
-    if (!finished && once.controller().runBusy()) {
+    // A run that has just ended may not have posted its summary yet; waiting for the
+    // handing-over too keeps a failed run from being reported as "No new data file".
+    if (!finished && once.controller().runOrReportBusy()) {
         app.exec();
     }
     program = nullptr;
-    if (finished) {
+    if (finished && json) {
+        std::fputs(runResultJson(*finished).c_str(), stdout);
+        std::fflush(stdout);
+    } else if (finished) {
         printSummary(*finished);
     }
     if (interrupted || (finished && finished->interrupted)) {
-        std::printf("interrupted\n");
-        std::fflush(stdout);
+        std::fprintf(words, "interrupted\n");
+        std::fflush(words);
         return kExitScaleFailed;
     }
     if (!once.controller().settingsError().empty()) {
         return kExitSettingsError; // the message said what is wrong
     }
     if (!finished) {
-        std::printf(once.controller().settleWaitMs() > 0
-                        ? "A data file is still being written: left for the next run.\n"
-                        : "No new data file.\n");
+        std::fputs(once.controller().settleWaitMs() > 0
+                       ? "A data file is still being written: left for the next run.\n"
+                       : "No new data file.\n",
+                   words);
         return kExitOk;
     }
     for (const auto& scale : finished->scales) {
@@ -443,6 +459,24 @@ int runSend(const InstanceMessage& message, int& argc, char** argv)
     return kExitOk;
 }
 
+int runStatus()
+{
+    const SettingsPaths paths = SettingsPaths::fromDocuments(GetPathDocuments());
+    const std::string file = paths.logFolder + "/" + kRunResultFileName;
+    const auto json = readWholeFile(file);
+    if (!json) {
+        std::printf("No run recorded yet (%s does not exist).\n", file.c_str());
+        return kExitScaleFailed;
+    }
+    const RunStatus status = describeRunResult(*json);
+    if (!status.readable) {
+        std::fprintf(stderr, "ostrel: %s: %s\n", file.c_str(), status.text.c_str());
+        return kExitScaleFailed;
+    }
+    std::fputs(status.text.c_str(), stdout);
+    return status.succeeded ? kExitOk : kExitScaleFailed;
+}
+
 int runInitConfig()
 {
     const std::string templateDir = findConfigTemplateDir();
@@ -499,10 +533,12 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Send:
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:
-        return runOnce(argc, argv);
+        return runOnce(commandLine.json, argc, argv);
     case CommandLine::Mode::Scan:
     case CommandLine::Mode::Test:
         return runScaleQuery(commandLine, argc, argv);
+    case CommandLine::Mode::Status:
+        return runStatus();
     case CommandLine::Mode::Tray:
         return haveDisplay() ? runTray(argc, argv) : runHeadless(argc, argv);
     case CommandLine::Mode::Headless:

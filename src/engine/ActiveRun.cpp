@@ -139,6 +139,27 @@ void ActiveRun::flushJournal()
     m_unwrittenAcks.clear();
 }
 
+std::string ActiveRun::describeLine(std::size_t line) const
+{
+    for (const RunFile& file : m_files) {
+        if (line >= file.begin && line < file.end) {
+            return "line " + std::to_string(line - file.begin + 1) + " of " + file.entry.path;
+        }
+    }
+    return "line " + std::to_string(line + 1);
+}
+
+void ActiveRun::noteFailure(RunScale& scale, std::string reason) const
+{
+    std::string where;
+    const int line = scale.inFlight >= 0 ? scale.inFlight : scale.entry.nextLine;
+    if (scale.sendCalled && line >= 0 && static_cast<std::size_t>(line) < m_lines.size()) {
+        where = " at " + describeLine(static_cast<std::size_t>(line));
+    }
+    trace("scale " + scale.key + " failed" + where + ": " + reason);
+    scale.failReason = std::move(reason);
+}
+
 bool ActiveRun::fileDone(const RunScale& scale, std::size_t file) const
 {
     for (std::size_t i = 0; i < scale.plan.size(); ++i) {
@@ -184,8 +205,11 @@ RunSummary ActiveRun::summary() const
 {
     RunSummary result;
     result.stamp = m_stamp;
+    result.trigger = trigger;
+    result.startTime = startTime;
     for (const auto& file : m_files) {
         result.files.push_back(file.entry.path);
+        result.fileLines.push_back(static_cast<int>(file.end - file.begin));
         result.linesSkipped += file.linesSkipped;
     }
     result.lines = static_cast<int>(m_lines.size());
@@ -200,6 +224,10 @@ RunSummary ActiveRun::summary() const
         entry.linesAccepted = scale.linesAccepted;
         entry.linesSkipped = scale.linesSkipped;
         entry.notTried = scale.notTried;
+        entry.port = scale.entry.port;
+        entry.model = scale.entry.modelName;
+        entry.refusals = scale.refusals;
+        entry.reason = scale.entry.succeeded ? std::string() : scale.failReason;
         result.scales.push_back(std::move(entry));
         for (const LineRange& range : scale.plan) {
             if (range.catchUp) {

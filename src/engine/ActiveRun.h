@@ -55,7 +55,9 @@ struct RunScale
     bool sendCalled = false; // the opening reached SendDataEx
     int linesAccepted = 0;
     int linesSkipped = 0;
-    std::string notTried; // why the opening refused the scale before contacting it
+    std::string notTried;   // why the opening refused the scale before contacting it
+    std::string failReason; // why it failed, in words, for the run's result
+    int refusals = 0;
     RecordBytes record{}; // the record in flight; the library may read it until the reply
 };
 
@@ -94,6 +96,10 @@ public:
     // speed); a crash loses at most the last batch, whose lines a catch-up sends again.
     void acknowledge(RunScale& scale, std::size_t line, std::string_view skipReason = {});
     void flushJournal();
+    // "line N of FILE" for line `line` of the table (N counts the file's data lines from 1).
+    std::string describeLine(std::size_t line) const;
+    // The failure's reason for the run's result, and its one trace line.
+    void noteFailure(RunScale& scale, std::string reason) const;
     // Whether the scale has every due line of file `file`.
     bool fileDone(const RunScale& scale, std::size_t file) const;
 
@@ -107,6 +113,8 @@ public:
     bool attempted = false;     // a scale passed the reachability check: back up at the end
     bool opening = true;        // scales are still being opened: the run cannot end yet
     bool stopRequested = false; // no further record goes out; unfinished scales fail
+    std::string trigger;
+    std::string startTime;
 
     // Filled in by the end of the run.
     RunSummary summary() const;

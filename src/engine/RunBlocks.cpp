@@ -79,6 +79,15 @@ int ClassifyReply(const SendBlock& block)
     return error.find("E88") != std::string_view::npos ? kReplySkip : kReplyRetry;
 }
 
+std::string replyErrorText(const SendBlock& block)
+{
+    if (block.dataKind != kDataKindPlu || block.data == nullptr) {
+        return {};
+    }
+    const auto* text = static_cast<const char*>(block.data) + kReplyTextOffset;
+    return {text, strnlen(text, kReplyDataSize - kReplyTextOffset)};
+}
+
 std::uint16_t eventCode(const SendBlock& block)
 {
     if (block.data == nullptr) {

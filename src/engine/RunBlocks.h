@@ -28,6 +28,8 @@ inline constexpr int kReplySkip = 135; // refused with "E88": the scale will nev
 
 // 7 accepted, 2 refused or unexpected, 135 refused with "E88".
 int ClassifyReply(const SendBlock& block);
+// The error text of a refusal ("E12"), at most the reply buffer; "" without data.
+std::string replyErrorText(const SendBlock& block);
 // The 16-bit event code of a connection event, 0 without data.
 std::uint16_t eventCode(const SendBlock& block);
 

@@ -104,7 +104,12 @@ void RunPlanner::closeGone(ActiveRun& run, DeliveryJournal& journal, const SendL
     DataFileEntry entry;
     entry.path = where;
     for (const std::string& key : gone.scales) {
-        trace("catch-up for " + key + " impossible: " + where + " is gone");
+        std::string text = "catch-up for ";
+        text += key;
+        text += " impossible: ";
+        text += where;
+        text += " is gone";
+        trace(text);
         WriteSendLog(logPaths, {&entry, 1}, run.stamp(), ipOfKey(key), kLogFailed);
         journal.closeDelivery(gone.file.id, key, "backup gone");
     }
@@ -150,7 +155,7 @@ void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         for (RunScale& scale : run.scales()) {
             std::size_t from = 0;
             bool catchUp = false;
-            if (known && file.journalId != 0) {
+            if (journal != nullptr && known && file.journalId != 0) {
                 const auto next = journal->nextLine(file.journalId, scale.key);
                 const bool pendingHere =
                     read.pending &&
@@ -168,7 +173,7 @@ void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
                 } else {
                     journal->startDelivery(file.journalId, scale.key);
                 }
-            } else if (file.journalId != 0) {
+            } else if (journal != nullptr && file.journalId != 0) {
                 journal->startDelivery(file.journalId, scale.key);
             }
             scale.dueFiles.push_back(index);

@@ -18,6 +18,10 @@ struct RunSummary
         int linesAccepted = 0;
         int linesSkipped = 0; // no record, or refused with "E88"
         std::string notTried; // why the run never tried this scale, "" when it did
+        int port = 0;
+        std::string model;  // the MODEL text of Tarvik.ini
+        int refusals = 0;   // records the scale refused (each resend counts)
+        std::string reason; // why it failed, in words; "" when it did not
     };
     // Lines a scale got late: the rest of a file it did not get completely before.
     struct CatchUp
@@ -33,7 +37,11 @@ struct RunSummary
         std::string reason;
     };
     std::string stamp;
+    std::string trigger;   // what started the run: start-up, timer, menu, message
+    std::string startTime; // local time, ISO 8601 with offset
+    std::string endTime;
     std::vector<std::string> files; // data files of the run, in order
+    std::vector<int> fileLines;     // data lines read from each of them
     std::vector<std::string> backedUp;
     std::vector<std::string> keptForNextRun; // unread, or changed after being read
     std::vector<BackupFailure> backupFailures;

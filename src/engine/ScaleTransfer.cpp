@@ -2,6 +2,7 @@
 
 #include "engine/RunBlocks.h"
 #include "engine/RunServices.h"
+#include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
 
 namespace ostrel {
@@ -61,6 +62,12 @@ int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
             ++scale->linesAccepted;
         }
         if (scale->inFlight >= 0) {
+            if (kind == kReplySkip) {
+                ++scale->refusals;
+                trace("scale " + scale->key + " refused " +
+                      run.describeLine(static_cast<std::size_t>(scale->inFlight)) + " (" +
+                      replyErrorText(block) + "): skipped");
+            }
             run.acknowledge(*scale, static_cast<std::size_t>(scale->inFlight),
                             kind == kReplySkip ? kSkipE88 : std::string_view());
             scale->inFlight = -1;
@@ -76,11 +83,19 @@ int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
         return 0;
     }
     const int allowed = block.modelCode == 7100 ? kMaxRefusals7100 - 1 : kMaxResends;
+    ++scale->refusals;
+    const std::string error = replyErrorText(block);
     if (entry.retryCount >= allowed) {
+        run.noteFailure(*scale, "refused " +
+                                    (error.empty() ? std::string("without a reason") : error) +
+                                    " " + std::to_string(entry.retryCount + 1) + " times");
         FailScale(run, block, kFailRetriesUsed);
         return 0;
     }
     if (scale->inFlight >= 0) {
+        trace("scale " + scale->key + " refused " +
+              run.describeLine(static_cast<std::size_t>(scale->inFlight)) + " (" + error +
+              "): sent again");
         entry.nextLine = scale->inFlight; // the same line again
     }
     const int result = SendNextLine(run, block);
@@ -109,6 +124,8 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
         }
         if (run.stopRequested) {
             // The record in flight was answered; nothing more goes out.
+            run.noteFailure(*scale, "run stopped after " + std::to_string(scale->linesAccepted) +
+                                        " records");
             FailScale(run, block, kFailRetriesUsed);
             return 0;
         }
@@ -130,6 +147,7 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
     const int result = m_library.SendDataEx(next);
     if (result <= 0) {
         // Nothing is under way, so no reply will end this scale: it fails now.
+        run.noteFailure(*scale, "a record could not be sent");
         FailScale(run, block, kFailRetriesUsed);
         return 0;
     }
@@ -144,6 +162,12 @@ int ScaleTransfer::FailScale(ActiveRun& run, const SendBlock& block, int kind)
     RunScale* scale = run.FindScaleByIp(ipOf(block));
     if (scale == nullptr || scale->entry.finished) {
         return 0;
+    }
+    if (scale->failReason.empty()) {
+        run.noteFailure(*scale, kind == kFailConnection
+                                    ? "connection dropped after " +
+                                          std::to_string(scale->linesAccepted) + " records"
+                                    : std::string("gave up"));
     }
     run.log(m_logPaths, *scale, kLogFailed);
     scale->entry.finished = true;

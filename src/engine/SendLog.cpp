@@ -60,6 +60,7 @@ int WriteSendLog(const SendLogPaths& paths, std::span<const DataFileEntry> files
         return 0;
     }
     ::mkdir(paths.logFolder.c_str(), 0777); // one level; the folders above must exist
+    rotateLogBeforeWrite(paths.logFile, lines.size(), paths.rotateAt);
     std::unique_ptr<std::FILE, FileCloser> log(std::fopen(paths.logFile.c_str(), "ab"));
     if (!log) {
         return 0;

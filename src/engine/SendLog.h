@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/DataFiles.h"
+#include "engine/LogRotation.h"
 #include "platform/FileSystem.h"
 
 #include <span>
@@ -36,14 +37,15 @@ struct SendLogPaths
 {
     std::string logFolder; // documents + /VEK/Ostrel/Log
     std::string logFile;   // documents + /VEK/Ostrel/Log/Ostrel.log
+    std::uint64_t rotateAt = kLogRotateBytes;
 };
 
 inline constexpr int kLogFailed = 0;
 inline constexpr int kLogSuccess = 1;
 
 // One line per data file, "<stamp> : <path> : <ip> - SUCCESS|FAILED" CR LF, appended to the
-// log (folder created, one level). Result 1 SUCCESS, 0 FAILED, anything else writes nothing.
-// Returns the number of lines written; failures are silent.
+// log (folder created, one level; rotated before it would pass `rotateAt`). Result 1 SUCCESS, 0
+// FAILED, anything else writes nothing. Returns the number of lines written; failures are silent.
 int WriteSendLog(const SendLogPaths& paths, std::span<const DataFileEntry> files,
                  std::string_view runStamp, std::string_view ipText, int result);
 

@@ -67,7 +67,7 @@ private:
     // Discovery, the test and the entry conditions share one hold of the engine's lock, so a
     // run that ends meanwhile cannot leave a trigger with names it has just backed up.
     // True when a run started.
-    bool triggeredRun(const std::string& pattern, bool rediscover = true);
+    bool triggeredRun(const std::string& pattern, const char* trigger, bool rediscover = true);
 
     // A trigger that left files still being written asks for an early tick to take them.
     void noteUnsettled(const FileSettle::Split& split);
@@ -169,7 +169,8 @@ std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& p
     return files;
 }
 
-bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool rediscover)
+bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char* trigger,
+                                          bool rediscover)
 {
     const int settleSeconds = readSettleSeconds(m_deps.paths.tarvikIni);
     RunInputs inputs;
@@ -191,6 +192,7 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool redis
                 m_settingsError = refusal;
             } else {
                 inputs.stamp = m_stamp;
+                inputs.trigger = trigger;
                 inputs.files = split.settled;
                 inputs.scales = m_settings.scales;
                 inputs.format = m_format;
@@ -206,7 +208,7 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, bool redis
         return false;
     }
     if (started) {
-        m_run.proceed(std::move(inputs));
+        m_run.proceed(inputs);
     }
     return started;
 }
@@ -235,14 +237,14 @@ void UpdateController::Impl::startUp()
     const std::string current = pattern();
     discover(current);
     RegisterInterpreters(m_deps.library);
-    triggeredRun(current, false);
+    triggeredRun(current, "start-up", false);
 }
 
 void UpdateController::Impl::onTimerTick()
 {
     clearFound();
     makeStamp();
-    triggeredRun(pattern());
+    triggeredRun(pattern(), "timer");
 }
 
 void UpdateController::Impl::onDirectDownload()
@@ -251,7 +253,7 @@ void UpdateController::Impl::onDirectDownload()
     loadSettings();
     makeStamp();
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
-    if (!triggeredRun(pattern()) && m_settleWaitMs == 0) {
+    if (!triggeredRun(pattern(), "direct-download") && m_settleWaitMs == 0) {
         // Waiting for a reload to restart it would leave the shop without updates.
         m_run.restartTimer();
     }
@@ -262,12 +264,12 @@ void UpdateController::Impl::onCopyData(int code)
     if (code == kCopyDataRun) {
         clearFound();
         makeStamp();
-        triggeredRun(pattern());
+        triggeredRun(pattern(), "message");
     } else if (code == kCopyDataReloadAndRun) {
         makeStamp();
         loadSettings();
         clearFound();
-        triggeredRun(pattern());
+        triggeredRun(pattern(), "message");
     }
 }
 
@@ -349,6 +351,11 @@ bool UpdateController::windowOpen() const
 bool UpdateController::runBusy() const
 {
     return m_impl->run().runBusy();
+}
+
+bool UpdateController::runOrReportBusy() const
+{
+    return m_impl->run().runOrReportBusy();
 }
 std::int64_t UpdateController::settleWaitMs() const
 {

@@ -80,6 +80,8 @@ public:
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
+    // Busy, or its summary is still on the way to the finished handler.
+    bool runOrReportBusy() const;
     int scaleCount() const;
     // Set by a trigger that left data files still being written: the milliseconds until the
     // first may have settled (the timer then ticks that early); 0 when none was left.

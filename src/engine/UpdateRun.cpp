@@ -5,6 +5,7 @@
 #include "engine/DeliveryJournal.h"
 #include "engine/RunBlocks.h"
 #include "engine/RunPlanner.h"
+#include "engine/RunResultFile.h"
 #include "engine/RunServices.h"
 #include "engine/ScaleOpening.h"
 #include "engine/SettingsHolder.h"
@@ -12,6 +13,7 @@
 #include "protocol/ScaleLibrary.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include <sys/stat.h>
@@ -24,10 +26,14 @@ UpdateRun::Lock::~Lock()
     std::function<void(const RunSummary&)> handler;
     if (summary) {
         handler = m_run.m_onFinished;
+        m_run.m_handingOver = true; // set before the unlock: an idle run is not yet reported
     }
     m_lock.unlock();
     if (summary && handler) {
         handler(*summary);
+    }
+    if (summary) {
+        m_run.m_handingOver = false;
     }
 }
 
@@ -66,13 +72,13 @@ UpdateRun::~UpdateRun()
     }
 }
 
-int UpdateRun::RunUpdate(RunInputs inputs, bool& started)
+int UpdateRun::RunUpdate(const RunInputs& inputs, bool& started)
 {
     {
         Lock lock(*this);
         started = beginLocked(inputs);
     }
-    return started ? proceed(std::move(inputs)) : 0;
+    return started ? proceed(inputs) : 0;
 }
 
 bool UpdateRun::beginLocked(const RunInputs& inputs)
@@ -82,6 +88,8 @@ bool UpdateRun::beginLocked(const RunInputs& inputs)
     }
     m_busy = true;
     m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.scales);
+    m_run->trigger = inputs.trigger;
+    m_run->startTime = isoLocalTime(std::chrono::system_clock::now());
     m_run->setJournal(journalLocked());
     return true;
 }
@@ -109,13 +117,14 @@ bool UpdateRun::catchUpPendingLocked(const std::vector<ScaleEntry>& scales)
         return false;
     }
     std::vector<std::string> keys;
+    keys.reserve(scales.size());
     for (const auto& scale : scales) {
         keys.push_back(scaleKey(scale));
     }
     return !journal->pending(keys).empty();
 }
 
-int UpdateRun::proceed(RunInputs inputs)
+int UpdateRun::proceed(const RunInputs& inputs)
 {
     PrepareDataOption(inputs.format, m_paths.dataOptionIni, [this](const std::string& path) {
         m_library.SetDataOptionFilePath(path.c_str());
@@ -126,6 +135,7 @@ int UpdateRun::proceed(RunInputs inputs)
         Lock lock(*this);
         if (DeliveryJournal* journal = m_run->journal()) {
             std::vector<std::string> keys;
+            keys.reserve(m_run->scales().size());
             for (const auto& scale : m_run->scales()) {
                 keys.push_back(scale.key);
             }
@@ -211,6 +221,7 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
     {
         Lock lock(*this);
         if (run.stopRequested) {
+            scale.failReason = "run stopped before the scale was contacted";
             fail();
             return;
         }
@@ -222,13 +233,19 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
         }
         if (!problem.empty()) {
             scale.notTried = problem;
+            scale.failReason = problem;
             trace("scale " + std::string(entry.ip()) + " not tried: " + problem);
             fail();
             return;
         }
     }
+    const auto checkStart = std::chrono::steady_clock::now();
     if (m_library.CheckIp2(1, entry.ip(), static_cast<std::uint16_t>(entry.port)) <= 0) {
+        // The library says only "no"; a quick no is a refusal, a slow one the time limit.
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - checkStart);
         Lock lock(*this);
+        run.noteFailure(scale, unreachableReason(waited));
         fail();
         return;
     }
@@ -240,6 +257,7 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
     const ConnectionBlock block =
         makeConnectionBlock(entry, &CallbackRouter::onReply, &CallbackRouter::onEvent);
     int result = m_library.AddConnectionEx(block) != 0 ? 1 : 0;
+    const bool registered = result == 1;
     const bool connected = result == 1 && m_library.Connect(entry.ip(), -1) > 0;
     if (!connected) {
         result = 0;
@@ -248,10 +266,16 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
     if (scale.entry.finished) {
         return; // a connection event ended it while it was opening
     }
+    if (!registered) {
+        run.noteFailure(scale, "model " + entry.modelName + " has no interpreter");
+    } else if (!connected) {
+        run.noteFailure(scale, "the connection could not be opened");
+    }
     if (result == 1 && run.stopRequested) {
         // Stopped while it was connecting: its first record never goes out.
         m_library.Disconnect(entry.ip(), -1);
         result = 0;
+        scale.failReason = "run stopped before the scale was contacted";
     }
     if (result == 1) {
         run.startPlan(scale);
@@ -268,6 +292,9 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
     run.log(m_logPaths, scale, result >= 1 ? kLogSuccess : kLogFailed);
     if (result >= 1) {
         return; // the replies carry the rest of its lines
+    }
+    if (scale.failReason.empty()) {
+        run.noteFailure(scale, "the first record could not be sent");
     }
     if (scale.sendCalled) {
         m_transfer.DisconnectScale(run, entry.ip());
@@ -303,6 +330,13 @@ void UpdateRun::endRun(bool progressShown)
     if (progressShown) {
         m_progress.CompleteProgress();
     }
+    summary.endTime = isoLocalTime(std::chrono::system_clock::now());
+    std::string error;
+    const std::string resultFile = m_paths.logFolder + "/" + kRunResultFileName;
+    if (!writeRunResult(resultFile, summary, &error) && error != m_resultError) {
+        trace("cannot write " + resultFile + ": " + error);
+    }
+    m_resultError = error;
     restartTimerLocked();
     m_run->attempted = false;
     m_busy = false;
@@ -432,6 +466,12 @@ bool UpdateRun::runBusy() const
 {
     std::lock_guard lock(m_mutex);
     return m_busy;
+}
+
+bool UpdateRun::runOrReportBusy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_busy || m_pendingSummary.has_value() || m_handingOver;
 }
 
 void UpdateRun::setRunFinishedHandler(std::function<void(const RunSummary&)> handler)

@@ -12,6 +12,7 @@
 #include "settings/SettingsPaths.h"
 #include "settings/UpdatePeriod.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,7 @@ struct RunInputs
     ImportFormat format;
     int fileType = 1;
     std::string runSettingsFile;
+    std::string trigger = "start-up"; // for the run's result
 };
 
 class UpdateRun final : public CallbackTarget
@@ -78,12 +80,12 @@ public:
     // files on the caller's thread, starts opening every scale on workers of its own and
     // returns the line count of the last file without waiting for a scale (0 when nothing is
     // sent; the run is then idle again).
-    int RunUpdate(RunInputs inputs, bool& started);
+    int RunUpdate(const RunInputs& inputs, bool& started);
     // The same in two steps, for a trigger that decides under the lock whether to run: the
     // entry conditions with the lock held (true: the run is busy with these inputs), then the
     // rest without it.
     bool beginLocked(const RunInputs& inputs);
-    int proceed(RunInputs inputs);
+    int proceed(const RunInputs& inputs);
     // With the lock held: whether one of these scales has lines of an earlier file to get.
     bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales);
 
@@ -104,6 +106,8 @@ public:
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
+    // Also while the end of a run is still being handed to the finished handler.
+    bool runOrReportBusy() const;
     void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);
     void setScaleQueryReplyHandler(std::function<int(const SendBlock&)> handler);
 
@@ -135,8 +139,10 @@ private:
     bool m_closing = false; // being destroyed: an opening that ends now ends no run
     std::unique_ptr<DeliveryJournal> m_journal;
     std::string m_journalError;
+    std::string m_resultError;        // traced once until it changes
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
     std::optional<RunSummary> m_pendingSummary;
+    std::atomic<bool> m_handingOver{false};
     std::function<void(const RunSummary&)> m_onFinished;
     std::function<int(const SendBlock&)> m_onScaleQueryReply;
     ScaleTransfer m_transfer;

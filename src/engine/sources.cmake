@@ -8,6 +8,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FileSettle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImportSources.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineParsers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LogRotation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineSplitter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PluRecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReplaceRules.cpp
@@ -17,6 +18,8 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RunBlocks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunLines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunPlanner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunOutcome.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunResultFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleOpening.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleTransfer.cpp

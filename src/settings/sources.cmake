@@ -1,6 +1,7 @@
 target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ConfigForm.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigTemplate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FirstRun.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProfileBatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunSettingsFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleInput.cpp

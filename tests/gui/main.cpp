@@ -5,6 +5,7 @@ namespace ostrel {
 int runConfigWindowTest(int argc, char** argv);
 int runScanWindowTest(int argc, char** argv);
 int runTrayProgramTest(int argc, char** argv);
+int runTrayStatusTest(int argc, char** argv);
 int runWindowsTest(int argc, char** argv);
 int runReplaceDlgTest(int argc, char** argv);
 int runPluFileSettingDlgTest(int argc, char** argv);
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     int failed = 0;
     failed += ostrel::runWindowsTest(argc, argv);
     failed += ostrel::runTrayProgramTest(argc, argv);
+    failed += ostrel::runTrayStatusTest(argc, argv);
     failed += ostrel::runConfigWindowTest(argc, argv);
     failed += ostrel::runScanWindowTest(argc, argv);
     failed += ostrel::runReplaceDlgTest(argc, argv);

@@ -78,6 +78,21 @@ find_icon() {
 }
 wait_for 300 find_icon || fail "no ostrel icon in the tray"
 
+# Without settings the first start asks whether to create them: Escape answers No.
+question=""
+find_question() {
+  question="$(xdotool search --onlyvisible --name '^Ostrel$' 2>/dev/null | head -n1)"
+  [[ -n "$question" ]]
+}
+wait_for 100 find_question || fail "no first-run question"
+answered() {
+  xdotool windowfocus "$question" >/dev/null 2>&1 || true
+  xdotool key Escape >/dev/null 2>&1 || true
+  ! xdotool search --onlyvisible --name '^Ostrel$' >/dev/null 2>&1
+}
+wait_for 100 answered || fail "the first-run question did not close on Escape"
+[[ ! -e "$OSTREL_DOCUMENTS/VEK" ]] || fail "No created settings"
+
 # Right click on the icon until the menu, a visible window of ostrel's that is taller than
 # the icon, is open.
 menu=""

@@ -1,6 +1,7 @@
 #include "ui/settings/CConfigDlg.h"
 
 #include "engine/SettingsHolder.h"
+#include "eventloop/EventLoopCalls.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "settings/ConfigForm.h"
@@ -161,6 +162,9 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
     connect(remove, &QPushButton::clicked, this, &CConfigDlg::OnDelete);
     connect(save, &QPushButton::clicked, this, &CConfigDlg::OnSave);
     connect(m_scan, &QPushButton::clicked, this, &CConfigDlg::OnScan);
+    m_scanRest->setSingleShot(true);
+    m_scanRest->setInterval(kScanRestMs);
+    connect(m_scanRest, &QTimer::timeout, this, &CConfigDlg::endScanRest);
     connect(connectionTest, &QPushButton::clicked, this, &CConfigDlg::OnConnectionTest);
     connect(browser, &QPushButton::clicked, this, [] {});
     connect(m_cycle->lineEdit(), &QLineEdit::textEdited, this, &CConfigDlg::fillCycleList);
@@ -178,7 +182,7 @@ void CConfigDlg::attachDiscovery(ScaleLibrary& library, ScaleQueryWorker::Connec
         library, m_holder, m_paths.tarvikIni, std::move(connectScale),
         [this](std::function<void()> task) {
             // Dropped with the window: a late answer finds nothing to update.
-            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+            m_calls->post(std::move(task));
         },
         [this](const std::string& text) {
             m_messages.ShowMessage(text, "Ostrel", MessageIcon::Error);
@@ -194,8 +198,13 @@ void CConfigDlg::OnScan()
         return;
     }
     m_scan->setEnabled(false);
-    QTimer::singleShot(kScanRestMs, m_scan, [scan = m_scan] { scan->setEnabled(true); });
+    m_scanRest->start();
     m_discovery->Scan();
+}
+
+void CConfigDlg::endScanRest()
+{
+    m_scan->setEnabled(true);
 }
 
 void CConfigDlg::OnConnectionTest()

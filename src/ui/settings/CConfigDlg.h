@@ -10,7 +10,10 @@
 
 #include "discovery/ScaleDiscovery.h"
 
+#include "eventloop/EventLoopCalls.h"
+
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 
@@ -101,6 +104,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void endScanRest();
     void fillCycleList();
     void toggleChecks();
     void checkChanged(QTreeWidgetItem* item, int column);
@@ -115,6 +119,9 @@ private:
     QLineEdit* m_interval = nullptr;
     QComboBox* m_decimalPoint = nullptr;
     QPushButton* m_scan = nullptr;
+    QTimer* m_scanRest = new QTimer(this); // Scan rests after each click
+    // Answers from the library's and the query worker's threads reach the list through here.
+    EventLoopCalls* m_calls = new EventLoopCalls(this);
     std::unique_ptr<ScaleDiscovery> m_discovery;
     bool m_showing = false; // the list is being rebuilt: check changes are not the user's
 };

@@ -49,6 +49,7 @@ private:
 
 CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
     : QWidget(parent), m_paths(deps.paths), m_messages(deps.messages), m_library(deps.library),
+      m_status(m_tray, deps.paths.tarvikIni),
       m_controller(std::make_unique<UpdateController>(UpdateController::Dependencies{
           deps.paths, deps.library, deps.messages, m_progress, deps.timer, deps.clock}))
 {
@@ -86,6 +87,12 @@ void CMainDlg::OnInitDialog()
 {
     // The progress window exists before the first run can start.
     m_progress.window();
+    connect(&m_progress, &ProgressWindow::runStarted, &m_status, &TrayStatus::runStarted);
+    m_controller->setRunFinishedHandler([this](const RunSummary& summary) {
+        // May come from the scale library's thread.
+        QMetaObject::invokeMethod(
+            this, [this, summary] { m_status.runFinished(summary); }, Qt::QueuedConnection);
+    });
     m_controller->startUp();
     // The settings holder's window: created hidden and loaded once.
     m_config = std::make_unique<CConfigDlg>(m_paths, m_controller->settingsHolder(), m_messages);

@@ -8,6 +8,7 @@
 #include "settings/SettingsPaths.h"
 #include "ui/shell/CTrayIcon.h"
 #include "ui/shell/ProgressWindow.h"
+#include "ui/shell/TrayStatus.h"
 
 #include <QWidget>
 
@@ -62,6 +63,7 @@ public:
     UpdateController& controller() { return *m_controller; }
     CTrayIcon& trayIcon() { return m_tray; }
     ProgressWindow& progress() { return m_progress; }
+    TrayStatus& trayStatus() { return m_status; }
     // The settings holder's window; null before OnInitDialog.
     CConfigDlg* configDlg() const { return m_config.get(); }
     CPluFileSettingDlg& pluFileSettingDlg() { return *m_pluFileSettingDlg; }
@@ -84,6 +86,7 @@ private:
     MessageSink& m_messages;
     ScaleLibrary& m_library;
     CTrayIcon m_tray;
+    TrayStatus m_status;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;
     std::unique_ptr<CConfigDlg> m_config;

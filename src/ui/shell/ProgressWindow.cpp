@@ -14,6 +14,7 @@ void ProgressWindow::StartProgress(int maximum, int minimum, int step)
         CProgressDlg& dialog = window();
         dialog.StartProgress(maximum, minimum, step);
         dialog.show();
+        emit runStarted();
     });
 }
 

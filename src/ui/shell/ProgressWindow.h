@@ -32,6 +32,10 @@ public:
     CProgressDlg* existing() const { return m_window.get(); }
     void destroyWindow();
 
+signals:
+    // On the user-interface thread, when a run's start reaches the window.
+    void runStarted();
+
 private:
     std::unique_ptr<CProgressDlg> m_window;
     EventLoopCalls m_calls; // first to go: a queued step must not outlive the window

@@ -9,5 +9,6 @@ target_sources(ostrel_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ProgramIcon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgressWindow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtMessageSink.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TrayStatus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ostrel_ui.qrc
 )
