@@ -14,6 +14,7 @@ inline std::vector<int> receivedPlus(const std::string& database, const std::str
     std::vector<int> plus;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 5000); // the simulator may be writing a batch just now
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(db, "SELECT plu_number FROM received WHERE scale = ? ORDER BY rowid", -1,
                            &statement, nullptr);

@@ -7,10 +7,9 @@
 #include "protocol/TcpScaleLibrary.h"
 
 #include "SimChildProcess.h"
+#include "SimStoreReader.h"
 
 #include <gtest/gtest.h>
-
-#include <sqlite3.h>
 
 #include <atomic>
 #include <fcntl.h>
@@ -23,27 +22,7 @@ namespace {
 using test::RunWaiter;
 using test::ScaleConfig;
 using SimChild = sim::SimChildProcess;
-
-std::vector<int> receivedPlus(const std::string& database, const std::string& scale)
-{
-    std::vector<int> plus;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return plus;
-    }
-    sqlite3_busy_timeout(db, 5000);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT plu_number FROM received WHERE scale = ? ORDER BY rowid", -1,
-                       &statement, nullptr);
-    sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        plus.push_back(sqlite3_column_int(statement, 0));
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return plus;
-}
+using test::receivedPlus;
 
 std::vector<int> range(int first, int last)
 {
