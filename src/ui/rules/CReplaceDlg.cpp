@@ -123,12 +123,12 @@ void CReplaceDlg::createControls()
     m_rules->horizontalHeader()->setHighlightSections(false);
     m_rules->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < m_rules->columnCount(); ++column) {
-        const Column& spec = kColumns[column];
+        const Column& heading = kColumns[column];
         m_rules->setHorizontalHeaderItem(column,
-                                         new QTableWidgetItem(QString::fromLatin1(spec.title)));
+                                         new QTableWidgetItem(QString::fromLatin1(heading.title)));
         // Wider where our font is wider, so that the texts the columns were made for still fit.
-        m_rules->setColumnWidth(column,
-                                (spec.width * units.baseX() + kDesignedBaseX / 2) / kDesignedBaseX);
+        m_rules->setColumnWidth(column, (heading.width * units.baseX() + kDesignedBaseX / 2) /
+                                            kDesignedBaseX);
     }
 
     m_delete = button("deleteButton", "&Delete", kDeleteId, 125, 190);
