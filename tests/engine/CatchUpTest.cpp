@@ -3,6 +3,7 @@
 // still being written.
 #include "FakeScaleLibrary.h"
 #include "RunTestSupport.h"
+#include "ScriptedRun.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,10 @@ using test::SentRecord;
 const ScaleConfig kScaleA{"127.0.0.2", 5001, "QV7100", "1.0.0,1,1", "A"};
 const ScaleConfig kScaleB{"127.0.0.3", 5002, "QV7100", "1.0.0,1,1", "B"};
 
-class CatchUpTest : public ::testing::Test, public test::RunFolder
+class CatchUpTest : public ::testing::Test, public test::ScriptedRun
 {
 protected:
-    void SetUp() override
-    {
-        controller = std::make_unique<UpdateController>(
-            UpdateController::Dependencies{paths, library, messages, progress, timer, clock});
-        waiter.attach(*controller);
-    }
+    void SetUp() override { makeController(); }
 
     std::vector<std::uint32_t> sentPlus(const std::string& ip) const
     {
@@ -49,10 +45,6 @@ protected:
         return std::string(test::kStamp) + " : " + path + " : " + ip +
                (success ? " - SUCCESS\r" : " - FAILED\r");
     }
-
-    FakeScaleLibrary library;
-    RunWaiter waiter;
-    std::unique_ptr<UpdateController> controller;
 };
 
 TEST_F(CatchUpTest, TheScaleThatLacksLinesGetsThemFromTheBackupBeforeNewerFiles)

@@ -2,6 +2,7 @@
 // of a run, and the triggers.
 #include "FakeScaleLibrary.h"
 #include "RunTestSupport.h"
+#include "ScriptedRun.h"
 
 #include "engine/CallbackRouter.h"
 #include "engine/SettingsHolder.h"
@@ -26,15 +27,10 @@ const ScaleConfig kScaleA{"127.0.0.2", 5001, "QV7100", "1.23.4,1.5,2", "A"};
 const ScaleConfig kScaleB{"127.0.0.3", 5002, "QV7100", "1.0.0,1,1", "B"};
 const ScaleConfig kScaleC{"127.0.0.4", 5003, "QV7100", "1.0.0,1,1", "C"};
 
-class UpdateRunTest : public ::testing::Test, public test::RunFolder
+class UpdateRunTest : public ::testing::Test, public test::ScriptedRun
 {
 protected:
-    void SetUp() override
-    {
-        controller = std::make_unique<UpdateController>(
-            UpdateController::Dependencies{paths, library, messages, progress, timer, clock});
-        waiter.attach(*controller);
-    }
+    void SetUp() override { makeController(); }
 
     std::vector<std::string> callsStartingWith(const std::string& prefix) const
     {
@@ -76,10 +72,6 @@ protected:
         EXPECT_EQ(summaries.size(), 1u);
         return summaries.empty() ? RunSummary{} : summaries.front();
     }
-
-    FakeScaleLibrary library;
-    RunWaiter waiter;
-    std::unique_ptr<UpdateController> controller;
 };
 
 // Refuses every try of one PLU number with `text`, accepts the rest.
