@@ -98,10 +98,13 @@ public:
     }
 
     // The scales open on workers of their own: their calls are all made once these end.
-    bool runStarted()
+    bool runStarted() { return runStarted(mainDlg.get()); }
+
+    // For a main window that this fixture does not own, such as the one of a whole program.
+    bool runStarted(CMainDlg* running)
     {
-        if (mainDlg) {
-            mainDlg->controller().waitForOpening();
+        if (running != nullptr) {
+            running->controller().waitForOpening();
         }
         for (const auto& call : library.calls()) {
             if (call.rfind("CheckIp2", 0) == 0) {

@@ -163,6 +163,7 @@ private slots:
         QVERIFY(chooseMenuItem(program.menu(), "directDownloadAction"));
         QTRY_VERIFY(mainDlg.progress().existing() != nullptr &&
                     mainDlg.progress().existing()->isVisible());
+        QVERIFY(program.runStarted());
         program.library.pump();
         QTRY_VERIFY(!mainDlg.controller().runBusy());
         QTRY_VERIFY(!mainDlg.progress().existing()->isVisible());
@@ -195,6 +196,7 @@ private slots:
         QCOMPARE(dialog->status()->text(), QStringLiteral("PLU Updating..."));
 
         QSignalSpy shown(dialog, &CProgressDlg::completionShown);
+        QVERIFY(program.runStarted());
         program.library.pump();
         QTRY_COMPARE(dialog->status()->text(), QStringLiteral("Complete!!"));
         QCOMPARE(dialog->bar()->value(), 3);
@@ -229,7 +231,7 @@ private slots:
         // 82: a run on the settings already loaded.
         program.writeData("PLU1.TXT", {"1,101,Apple,120"});
         QVERIFY(send(InstanceMessage::copyData(82)));
-        QTRY_VERIFY(program.runStarted());
+        QTRY_VERIFY(program.runStarted(&mainDlg));
         program.library.pump();
         QTRY_VERIFY(!mainDlg.controller().runBusy());
 
@@ -240,7 +242,7 @@ private slots:
         program.writeSettings({TrayProgram::kScale, added});
         program.writeData("PLU2.TXT", {"1,104,Fig,300"});
         QVERIFY(send(InstanceMessage::copyData(1094)));
-        QTRY_VERIFY(program.runStarted());
+        QTRY_VERIFY(program.runStarted(&mainDlg));
         const auto calls = program.library.calls();
         QVERIFY(std::find(calls.begin(), calls.end(), "CheckIp2 1 127.0.0.3 5002") != calls.end());
         QVERIFY(mainDlg.progress().existing() != nullptr);
@@ -253,7 +255,7 @@ private slots:
         QVERIFY(send(InstanceMessage::copyData(83)));
         QVERIFY(send(InstanceMessage::exit()));
         QTRY_VERIFY(mainDlg.hasEnded());
-        QVERIFY(!program.runStarted());
+        QVERIFY(!program.runStarted(&mainDlg));
     }
 };
 

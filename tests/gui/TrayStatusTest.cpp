@@ -73,6 +73,7 @@ private slots:
         program.writeData("PLU2.TXT", {"1,102,Pear,130"});
         QVERIFY(chooseMenuItem(program.menu(), "directDownloadAction"));
         QTRY_COMPARE(shownIcon(program), iconOf(TrayStatus::State::Busy));
+        QVERIFY(program.runStarted());
         program.library.pump();
         QTRY_COMPARE(shownIcon(program), iconOf(TrayStatus::State::Idle));
         QVERIFY(icon.toolTip().endsWith(QStringLiteral("1 of 1 scale OK")));
