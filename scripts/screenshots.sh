@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots under Xvfb, with trayer as the tray: the tray menu,
-# and the progress window during a run against a simulated scale on 127.0.0.2.
+# the progress window during a run to three scales (two simulated on 127.0.0.2 and 127.0.0.3,
+# one that nobody answers on 127.0.0.4), then the notification and the tooltip that this failed
+# run leaves; then each settings window.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/dev, built here when missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,7 +39,7 @@ wait_for() { # tenths command...: retries the command for that long
 }
 
 echo "== X server and tray"
-Xvfb -displayfd 3 -screen 0 480x240x24 -nolisten tcp 3>"${work}/display" >"${work}/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 520x280x24 -nolisten tcp 3>"${work}/display" >"${work}/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for 100 test -s "${work}/display"
 export DISPLAY=":$(head -n1 "${work}/display")"
@@ -49,7 +51,7 @@ panel_up() { xdotool search --name '^panel$' >/dev/null 2>&1; }
 wait_for 100 panel_up
 panel="$(xdotool search --name '^panel$' | head -n1)"
 
-echo "== settings: one simulated scale and a PLU folder"
+echo "== settings: three scales and a PLU folder"
 export OSTREL_DOCUMENTS="${work}/Documents" OSTREL_INSTANCE_NAME="ostrel-shots-$$"
 export OSTREL_REGISTRY="${work}/registry.ini" XDG_RUNTIME_DIR="${work}" XDG_CONFIG_HOME="${work}"
 mkdir -p "${OSTREL_DOCUMENTS}" "${work}/plu-in"
@@ -60,14 +62,18 @@ port=20304
 set_key PATH "PLU ROOT" "${work}/plu-in"
 set_key PATH PREFIX PLU
 set_key PATH EXTENTION TXT
-set_key IPLIST IP000 "127.0.0.2:${port},S"
+for n in 2 1 0; do # set_key adds each line at the top of its section
+  set_key IPLIST "IP00${n}" "127.0.0.$((n + 2)):${port},S"
+  set_key MODEL "IP00${n}" QV7100
+  set_key SCALEVERSION "IP00${n}" "1.00,1.0,1"
+done
 set_key IPNAME 127.000.000.002 "Deli counter"
-set_key MODEL IP000 QV7100
-set_key SCALEVERSION IP000 "1.00,1.0,1"
+set_key IPNAME 127.000.000.003 "Bakery"
+set_key IPNAME 127.000.000.004 "Fish counter"
 
-# A slow scale, so that the run lasts long enough to be seen.
+# Slow scales, so that the run lasts long enough to be seen; the bakery's is slower.
 "${bin}/tools/scale-sim/ostrel-scale-sim" --no-scan --scale "127.0.0.2:${port}:QV7100" \
-  --delay 25 >"${work}/sim.out" 2>"${work}/sim.err" &
+  --delay 12 --scale "127.0.0.3:${port}:QV7100" --delay 20 >"${work}/sim.out" 2>"${work}/sim.err" &
 pids+=($!)
 sim_ready() { grep -q '^ready' "${work}/sim.out" 2>/dev/null; }
 wait_for 100 sim_ready
@@ -114,6 +120,20 @@ wait_for 100 find_progress
 sleep 3 # well into the run
 import -window root "${out}/progress-window.png"
 echo "   ${out}/progress-window.png"
+
+echo "== the end of that run: the notification, then the tooltip"
+result="${OSTREL_DOCUMENTS}/VEK/Ostrel/Log/last-run.json"
+wait_for 300 test -s "${result}"
+sleep 1.5 # the completion pause, and the notification drawn
+import -window root "${out}/tray-notification.png"
+echo "   ${out}/tray-notification.png"
+xdotool mousemove 420 200 click 1 # a click on the notification closes it
+sleep 0.5
+xdotool mousemove --window "${icon}" 8 8
+sleep 1.5
+import -window root "${out}/tray-tooltip.png"
+echo "   ${out}/tray-tooltip.png"
+xdotool mousemove 0 0
 
 "${bin}/src/app/ostrel" --send exit
 
@@ -189,7 +209,7 @@ fi
 "${bin}/tests/gui/shot_config_scan" "${out}/config-after-scan.png"
 echo "   ${out}/config-after-scan.png"
 
-echo "== the tray's icons with the tooltip and notification after a failed run, and the first-run question"
+echo "== the three tray icons side by side, and the first-run question"
 if [[ ! -x "${bin}/tests/gui/shot_tray_status" ]]; then
   cmake --build "${bin}" -j "$(nproc)" --target shot_tray_status
 fi

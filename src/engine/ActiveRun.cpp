@@ -228,6 +228,10 @@ RunSummary ActiveRun::summary() const
         entry.model = scale.entry.modelName;
         entry.refusals = scale.refusals;
         entry.reason = scale.entry.succeeded ? std::string() : scale.failReason;
+        entry.finished = scale.entry.finished;
+        for (const LineRange& range : scale.plan) {
+            entry.linesDue += static_cast<int>(range.to - range.from);
+        }
         result.scales.push_back(std::move(entry));
         for (const LineRange& range : scale.plan) {
             if (range.catchUp) {

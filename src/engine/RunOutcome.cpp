@@ -45,6 +45,91 @@ std::string failureNotice(const RunSummary& summary)
     return text;
 }
 
+namespace {
+
+std::string countOf(int count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string baseName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return codePageToUtf8(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+std::string filesLine(const RunSummary& run)
+{
+    int lines = 0;
+    for (const int count : run.fileLines) {
+        lines += count;
+    }
+    const std::string total = countOf(lines, "line", "lines");
+    if (run.files.size() == 1) {
+        return "File " + baseName(run.files.front()) + ": " + total;
+    }
+    return std::to_string(run.files.size()) + " files, " + baseName(run.files.front()) + " to " +
+           baseName(run.files.back()) + ": " + total;
+}
+
+std::string recordsSoFar(int accepted, int due, int skipped)
+{
+    std::string text = std::to_string(accepted) + " of " + countOf(due, "record", "records");
+    if (skipped > 0) {
+        text += ", " + std::to_string(skipped) + " skipped";
+    }
+    return text;
+}
+
+std::string scaleProgressLine(const RunSummary::ScaleResult& scale)
+{
+    const std::string label = scale.name.empty() ? scale.ipText + ":" + std::to_string(scale.port)
+                                                 : codePageToUtf8(scale.name);
+    const std::string records =
+        recordsSoFar(scale.linesAccepted, scale.linesDue, scale.linesSkipped);
+    if (!scale.finished) {
+        return label + ": " + (scale.reached ? records : std::string("connecting"));
+    }
+    if (scale.succeeded) {
+        return label + ": " + (scale.nothingDue ? std::string("nothing new") : records + ", done");
+    }
+    const std::string reason =
+        scale.reason.empty() ? scaleResultName(scale) : codePageToUtf8(scale.reason);
+    if (scale.linesAccepted == 0) {
+        return label + ": failed (" + reason + ")";
+    }
+    return label + ": failed after " + records + " (" + reason + ")";
+}
+
+} // namespace
+
+std::vector<std::string> progressLines(const RunSummary& run, std::size_t maxScales)
+{
+    std::vector<std::string> lines;
+    if (!run.files.empty()) {
+        lines.push_back(filesLine(run));
+    }
+    const std::size_t shown =
+        run.scales.size() <= maxScales ? run.scales.size() : (maxScales == 0 ? 0 : maxScales - 1);
+    for (std::size_t i = 0; i < shown; ++i) {
+        lines.push_back(scaleProgressLine(run.scales[i]));
+    }
+    if (shown < run.scales.size()) {
+        int accepted = 0;
+        int due = 0;
+        int skipped = 0;
+        for (std::size_t i = shown; i < run.scales.size(); ++i) {
+            accepted += run.scales[i].linesAccepted;
+            due += run.scales[i].linesDue;
+            skipped += run.scales[i].linesSkipped;
+        }
+        lines.push_back(
+            countOf(static_cast<int>(run.scales.size() - shown), "more scale", "more scales") +
+            ": " + recordsSoFar(accepted, due, skipped));
+    }
+    return lines;
+}
+
 bool notifyOnFailure(const std::string& tarvikIni)
 {
     std::string value = readProfileString("NOTIFY", "On Failure", "1", 16, tarvikIni);

@@ -1,10 +1,13 @@
-// What the desktop program tells the user about a finished run: the tooltip's line, the text of
-// the failure notification, and whether Tarvik.ini wants that notification.
+// What the desktop program tells the user about a run: the progress window's lines while it
+// goes on, the tooltip's line and the failure notification's text once it has ended, and
+// whether Tarvik.ini wants that notification.
 #pragma once
 
 #include "engine/RunSummary.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -12,6 +15,10 @@ namespace ostrel {
 std::string lastRunLine(const RunSummary& summary);
 // One line per scale that did not succeed, "NAME (IP:PORT): reason"; "" when none failed.
 std::string failureNotice(const RunSummary& summary);
+// The lines the progress window shows below its status while a run goes on (UTF-8): the
+// run's files with their line counts, then one line per scale with its records so far. At
+// most `maxScales` scales get a line of their own; the rest share one.
+std::vector<std::string> progressLines(const RunSummary& run, std::size_t maxScales = 8);
 // [NOTIFY] "On Failure": on unless it says 0, no, off or false.
 bool notifyOnFailure(const std::string& tarvikIni);
 

@@ -19,9 +19,11 @@ struct RunSummary
         int linesSkipped = 0; // no record, or refused with "E88"
         std::string notTried; // why the run never tried this scale, "" when it did
         int port = 0;
-        std::string model;  // the MODEL text of Tarvik.ini
-        int refusals = 0;   // records the scale refused (each resend counts)
-        std::string reason; // why it failed, in words; "" when it did not
+        std::string model;     // the MODEL text of Tarvik.ini
+        int refusals = 0;      // records the scale refused (each resend counts)
+        std::string reason;    // why it failed, in words; "" when it did not
+        int linesDue = 0;      // lines planned for it in this run
+        bool finished = false; // done with, one way or the other
     };
     // Lines a scale got late: the rest of a file it did not get completely before.
     struct CatchUp

@@ -2,6 +2,7 @@
 
 #include "engine/FileSettle.h"
 #include "engine/RunBlocks.h"
+#include "engine/RunOutcome.h"
 #include "engine/RunSettings.h"
 #include "engine/SettingsHolder.h"
 #include "engine/UpdateRun.h"
@@ -348,6 +349,12 @@ bool UpdateController::windowOpen() const
 {
     return m_impl->run().windowOpen();
 }
+std::vector<std::string> UpdateController::progressLines() const
+{
+    const std::optional<RunSummary> run = m_impl->run().runSoFar();
+    return run ? ostrel::progressLines(*run) : std::vector<std::string>{};
+}
+
 bool UpdateController::runBusy() const
 {
     return m_impl->run().runBusy();

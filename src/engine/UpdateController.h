@@ -80,6 +80,9 @@ public:
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
+    // The progress window's lines for the latest run (see progressLines), empty before the
+    // first run.
+    std::vector<std::string> progressLines() const;
     // Busy, or its summary is still on the way to the finished handler.
     bool runOrReportBusy() const;
     int scaleCount() const;

@@ -468,6 +468,15 @@ bool UpdateRun::runBusy() const
     return m_busy;
 }
 
+std::optional<RunSummary> UpdateRun::runSoFar() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_run) {
+        return std::nullopt;
+    }
+    return m_run->summary();
+}
+
 bool UpdateRun::runOrReportBusy() const
 {
     std::lock_guard lock(m_mutex);

@@ -106,6 +106,8 @@ public:
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
+    // The latest run as it stands, also after its end; nothing before the first run.
+    std::optional<RunSummary> runSoFar() const;
     // Also while the end of a run is still being handed to the finished handler.
     bool runOrReportBusy() const;
     void setRunFinishedHandler(std::function<void(const RunSummary&)> handler);

@@ -565,5 +565,41 @@ TEST(CallbackRouter, OneEngineAtATimeAndNoneAfterItsEnd)
     UpdateController again(deps); // the slot is free again
 }
 
+TEST_F(UpdateRunTest, ProgressLinesFollowEachScaleWhileTheRunGoesOn)
+{
+    EXPECT_TRUE(controller->progressLines().empty()); // no run yet
+    writeSettings({kScaleA, kScaleB, kScaleC},
+                  "[IPNAME]\n127.000.000.002=A\n127.000.000.003=B\n127.000.000.004=C\n");
+    writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
+    library.hold("127.0.0.2");
+    library.setUnreachable("127.0.0.2");
+    controller->onDirectDownload();
+    for (int i = 0; i < 500 && library.sent().size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // C takes the first record, will never have the second ("E88") and does not answer the
+    // third; B takes all three.
+    library.pump([](const SentRecord& sent) {
+        if (sent.ip == "127.0.0.4" && sent.plu() == 2) {
+            return Answer{Answer::Refuse, "E88"};
+        }
+        if (sent.ip == "127.0.0.4" && sent.plu() == 3) {
+            return Answer{Answer::Silent, ""};
+        }
+        return Answer{};
+    });
+    EXPECT_EQ(controller->progressLines(), (std::vector<std::string>{
+                                               "File PLU1.TXT: 3 lines",
+                                               "A: connecting",
+                                               "B: 3 of 3 records, done",
+                                               "C: 1 of 3 records, 1 skipped",
+                                           }));
+
+    library.release("127.0.0.2");
+    controller->waitForOpening();
+    EXPECT_EQ(controller->progressLines()[1], "A: failed (connection refused)");
+    EXPECT_TRUE(controller->runBusy()); // C still owes its answer
+}
+
 } // namespace
 } // namespace ostrel

@@ -5,6 +5,7 @@
 #include "app/CUpdaterApp.h"
 #include "platform/Registry.h"
 #include "ui/shell/CAboutDlg.h"
+#include "ui/shell/DialogUnits.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -203,6 +204,38 @@ private slots:
         QVERIFY(shown.wait(5000));
         QVERIFY(!dialog->isVisible());
         QCOMPARE(dialog->bar()->value(), 0);
+    }
+
+    void progressNamesTheFileAndEachScalesRecords()
+    {
+        TrayProgram program;
+        program.writeSettings({TrayProgram::kScale, {"127.0.0.3", 5002}, {"127.0.0.4", 5003}},
+                              "[IPNAME]\n127.000.000.002=Deli counter\n"
+                              "127.000.000.003=Bakery\n127.000.000.004=Fish\n");
+        CMainDlg& mainDlg = program.start();
+        program.library.setUnreachable("127.0.0.4");
+        program.writeData("PLU1.TXT", {"1,101,Apple,120", "1,102,Pear,80"});
+        mainDlg.OnTimer();
+        CProgressDlg* dialog = mainDlg.progress().existing();
+        QTRY_VERIFY(dialog->isVisible());
+        const int plainHeight = DialogUnits(dialog->font()).y(42);
+        QVERIFY(program.runStarted());
+        QTRY_COMPARE(dialog->details()->text(),
+                     QStringLiteral("File PLU1.TXT: 2 lines\n"
+                                    "Deli counter: 0 of 2 records\n"
+                                    "Bakery: 0 of 2 records\n"
+                                    "Fish: failed (connection refused)"));
+        QCOMPARE(dialog->status()->text(), QStringLiteral("PLU Updating..."));
+        // The window grows by the four lines and none of them is cut off.
+        QVERIFY(dialog->height() > plainHeight);
+        QVERIFY(dialog->rect().contains(dialog->details()->geometry()));
+        QVERIFY(dialog->details()->geometry().top() >= dialog->status()->geometry().bottom());
+        QCOMPARE(dialog->details()->property("controlId").toInt(), CProgressDlg::kDetailsId);
+
+        // "Complete!!" comes with the final counts.
+        program.library.pump();
+        QTRY_COMPARE(dialog->status()->text(), QStringLiteral("Complete!!"));
+        QVERIFY(dialog->details()->text().contains(QStringLiteral("Bakery: 2 of 2 records, done")));
     }
 
     void instanceMessagesStartRunsAndEndTheProgram()

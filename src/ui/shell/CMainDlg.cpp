@@ -87,6 +87,7 @@ void CMainDlg::OnInitDialog()
 {
     // The progress window exists before the first run can start.
     m_progress.window();
+    m_progress.setDetailsSource([this] { return m_controller->progressLines(); });
     connect(&m_progress, &ProgressWindow::runStarted, &m_status, &TrayStatus::runStarted);
     m_controller->setRunFinishedHandler([this](const RunSummary& summary) {
         // May come from the scale library's thread.

@@ -3,6 +3,7 @@
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -15,11 +16,15 @@ constexpr long long kBarLimit = 65535;
 constexpr int kPerMille = 1000;
 const char* const kUpdating = "PLU Updating...";
 const char* const kComplete = "Complete!!";
+constexpr int kDetailsTop = 36;
+constexpr int kDetailsWidth = 172;
+constexpr int kDetailLineHeight = 9;
 
 } // namespace
 
 CProgressDlg::CProgressDlg(QWidget* parent)
-    : QDialog(parent), m_bar(new QProgressBar(this)), m_status(new QLabel(this))
+    : QDialog(parent), m_bar(new QProgressBar(this)), m_status(new QLabel(this)),
+      m_details(new QLabel(this))
 {
     setObjectName(QStringLiteral("progressDlg"));
     setWindowTitle(QStringLiteral("Ostrel"));
@@ -39,6 +44,12 @@ CProgressDlg::CProgressDlg(QWidget* parent)
     m_status->setObjectName(QStringLiteral("statusText"));
     m_status->setProperty("controlId", kStatusId);
     units.place(*m_status, 7, 24, 172, 10);
+
+    m_details->setObjectName(QStringLiteral("runDetails"));
+    m_details->setProperty("controlId", kDetailsId);
+    m_details->setTextFormat(Qt::PlainText);
+    m_details->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_details->hide();
 
     m_completeTimer.setSingleShot(true);
     m_completeTimer.setTimerType(Qt::PreciseTimer);
@@ -78,6 +89,26 @@ void CProgressDlg::CompleteProgress()
     m_position = m_maximum;
     showPosition();
     m_completeTimer.start();
+}
+
+void CProgressDlg::ShowDetails(const QStringList& lines)
+{
+    const DialogUnits units(font());
+    QStringList shown;
+    const QFontMetrics metrics(m_details->font());
+    const int width = units.x(kDetailsWidth);
+    for (const QString& line : lines) {
+        shown.push_back(metrics.elidedText(line, Qt::ElideRight, width));
+    }
+    m_details->setText(shown.join(QLatin1Char('\n')));
+    m_details->setVisible(!lines.isEmpty());
+    const int count = static_cast<int>(lines.size());
+    if (count != m_detailLines) {
+        m_detailLines = count;
+        const int height = count * kDetailLineHeight;
+        units.place(*m_details, 7, kDetailsTop, kDetailsWidth, height);
+        setFixedSize(units.size(186, count == 0 ? 42 : kDetailsTop + height + 6));
+    }
 }
 
 void CProgressDlg::showPosition()

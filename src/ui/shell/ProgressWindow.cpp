@@ -1,8 +1,14 @@
 #include "ui/shell/ProgressWindow.h"
 
+#include <utility>
+
 namespace ostrel {
 
-ProgressWindow::ProgressWindow(QObject* parent) : QObject(parent) {}
+ProgressWindow::ProgressWindow(QObject* parent) : QObject(parent)
+{
+    m_refresh.setInterval(kRefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, &ProgressWindow::refreshDetails);
+}
 
 ProgressWindow::~ProgressWindow() = default;
 
@@ -13,6 +19,8 @@ void ProgressWindow::StartProgress(int maximum, int minimum, int step)
     m_calls.post([this, maximum, minimum, step] {
         CProgressDlg& dialog = window();
         dialog.StartProgress(maximum, minimum, step);
+        refreshDetails();
+        m_refresh.start();
         dialog.show();
         emit runStarted();
     });
@@ -25,7 +33,11 @@ void ProgressWindow::StepProgress()
 
 void ProgressWindow::CompleteProgress()
 {
-    m_calls.post([this] { window().CompleteProgress(); });
+    m_calls.post([this] {
+        m_refresh.stop();
+        refreshDetails(); // the run's final counts, shown with "Complete!!"
+        window().CompleteProgress();
+    });
 }
 
 CProgressDlg& ProgressWindow::window()
@@ -34,6 +46,23 @@ CProgressDlg& ProgressWindow::window()
         m_window = std::make_unique<CProgressDlg>();
     }
     return *m_window;
+}
+
+void ProgressWindow::setDetailsSource(DetailsSource source)
+{
+    m_details = std::move(source);
+}
+
+void ProgressWindow::refreshDetails()
+{
+    if (!m_details) {
+        return;
+    }
+    QStringList lines;
+    for (const std::string& line : m_details()) {
+        lines.push_back(QString::fromStdString(line));
+    }
+    window().ShowDetails(lines);
 }
 
 void ProgressWindow::destroyWindow()

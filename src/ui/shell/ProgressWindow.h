@@ -1,6 +1,8 @@
 // The run's progress for the desktop program: takes the run's calls on any thread (the scale
 // library's included) and replays them, in order, on the progress window on the
-// user-interface thread. The window is made again when a close request destroyed it.
+// user-interface thread. The window is made again when a close request destroyed it. While a
+// run goes on it asks the details source for the lines below the status four times a second:
+// asking, rather than being told of every record, keeps the run's cost per record unchanged.
 #pragma once
 
 #include "engine/RunServices.h"
@@ -8,8 +10,12 @@
 #include "ui/shell/CProgressDlg.h"
 
 #include <QObject>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -28,6 +34,8 @@ public:
     void CompleteProgress() override;
 
     // User-interface thread only.
+    using DetailsSource = std::function<std::vector<std::string>()>; // UTF-8 lines
+    void setDetailsSource(DetailsSource source);
     CProgressDlg& window(); // made (hidden) when there is none
     CProgressDlg* existing() const { return m_window.get(); }
     void destroyWindow();
@@ -37,6 +45,11 @@ signals:
     void runStarted();
 
 private:
+    void refreshDetails();
+
+    static constexpr int kRefreshMs = 250;
+    DetailsSource m_details;
+    QTimer m_refresh;
     std::unique_ptr<CProgressDlg> m_window;
     EventLoopCalls m_calls; // first to go: a queued step must not outlive the window
 };
