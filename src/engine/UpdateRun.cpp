@@ -19,6 +19,11 @@
 #include <sys/stat.h>
 
 namespace ostrel {
+namespace {
+
+const char* const kStoppedWhileOpening = "run stopped while the scale was being opened";
+
+} // namespace
 
 UpdateRun::Lock::~Lock()
 {
@@ -58,7 +63,9 @@ UpdateRun::~UpdateRun()
         }
         openings = std::move(m_openings);
     }
+    m_library.stopWaiting(); // the workers joined below must not sit out a time limit
     openings.clear();
+    m_library.resumeWaiting();
     m_registration.reset(); // waits for callbacks still inside; none can hold our lock now
     std::lock_guard lock(m_mutex);
     if (!m_busy || !m_run) {
@@ -245,7 +252,11 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - checkStart);
         Lock lock(*this);
-        run.noteFailure(scale, unreachableReason(waited));
+        if (run.stopRequested) {
+            scale.failReason = kStoppedWhileOpening;
+        } else {
+            run.noteFailure(scale, unreachableReason(waited));
+        }
         fail();
         return;
     }
@@ -268,6 +279,8 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
     }
     if (!registered) {
         run.noteFailure(scale, "model " + entry.modelName + " has no interpreter");
+    } else if (!connected && run.stopRequested) {
+        scale.failReason = kStoppedWhileOpening;
     } else if (!connected) {
         run.noteFailure(scale, "the connection could not be opened");
     }
@@ -338,6 +351,7 @@ void UpdateRun::endRun(bool progressShown)
     }
     m_resultError = error;
     restartTimerLocked();
+    m_library.resumeWaiting(); // a stop asked of this run is over; nothing of it is opening
     m_run->attempted = false;
     m_busy = false;
     m_pendingSummary = std::move(summary);
@@ -399,6 +413,8 @@ bool UpdateRun::requestStop()
         return false;
     }
     m_run->stopRequested = true;
+    // Scales still being checked or connected give up now, not after their time limits.
+    m_library.stopWaiting();
     return true;
 }
 

@@ -27,6 +27,11 @@ public:
                                     ReplyCallback onReply, EventCallback onEvent, int connectionId,
                                     int reserved) = 0;
 
+    // Not operations of the library itself: while a run is being stopped, CheckIp2 and Connect
+    // return 0 at once, those already waiting included, until resumeWaiting().
+    virtual void stopWaiting() {}
+    virtual void resumeWaiting() {}
+
     // Opens the session of a registered scale; blocks until it is open or has failed.
     virtual int Connect(const char* ipText, int connectionId) = 0;
     // Queues a record (action 3 or 4, data kind 218) or an information request (action 2).

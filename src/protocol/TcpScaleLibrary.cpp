@@ -6,7 +6,6 @@
 #include <asio/post.hpp>
 
 #include <cstring>
-#include <future>
 #include <optional>
 
 namespace ostrel {
@@ -75,8 +74,10 @@ int TcpScaleLibrary::CheckIp2(int, const char* ipText, std::uint16_t port)
     if (!address || port == 0)
         return 0;
     const asio::ip::tcp::endpoint endpoint(*address, port);
-    auto probe = [&](asio::io_context& io, const std::function<void(bool)>& done) {
-        connectWithTimeout(io, endpoint, m_options.connectTimeout,
+    // By value: a caller let go by stopWaiting() returns before the probe ends.
+    auto probe = [endpoint, limit = m_options.connectTimeout](
+                     asio::io_context& io, const std::function<void(bool)>& done) {
+        connectWithTimeout(io, endpoint, limit,
                            [done](asio::error_code ec, asio::ip::tcp::socket socket) {
                                asio::error_code ignored;
                                socket.close(ignored);
@@ -91,12 +92,13 @@ int TcpScaleLibrary::CheckIp2(int, const char* ipText, std::uint16_t port)
         local.run();
         return reachable ? 1 : 0;
     }
-    auto result = std::make_shared<std::promise<bool>>();
-    auto future = result->get_future();
-    asio::post(m_thread.context(), [&, result] {
-        probe(m_thread.context(), [result](bool ok) { result->set_value(ok); });
+    const WaitTicket ticket(m_waits);
+    if (!ticket)
+        return 0;
+    asio::post(m_thread.context(), [this, probe, answer = ticket.answer()] {
+        probe(m_thread.context(), [answer](bool ok) { answer->give(ok); });
     });
-    return future.get() ? 1 : 0;
+    return ticket.answer()->wait() ? 1 : 0;
 }
 
 int TcpScaleLibrary::addRegistration(int scaleKind, int modelCode, Registration registration)
@@ -160,6 +162,9 @@ int TcpScaleLibrary::Connect(const char* ipText, int)
     // Opening waits for the loop, which cannot happen from inside a callback.
     if (m_thread.isCurrent())
         return 0;
+    const WaitTicket ticket(m_waits);
+    if (!ticket)
+        return 0;
     const std::string key = trimmed(ipText);
     std::shared_ptr<ScaleSession> session;
     std::shared_ptr<ScaleSession> replaced;
@@ -183,15 +188,15 @@ int TcpScaleLibrary::Connect(const char* ipText, int)
         replaced = std::exchange(slot, std::make_shared<ScaleSession>(m_thread.context(), config));
         session = slot;
     }
-    auto result = std::make_shared<std::promise<bool>>();
-    auto future = result->get_future();
-    asio::post(m_thread.context(), [session, replaced, result] {
+    asio::post(m_thread.context(), [session, replaced, answer = ticket.answer()] {
         if (replaced)
             replaced->close();
-        session->open([result](bool ok) { result->set_value(ok); });
+        session->open([answer](bool ok) { answer->give(ok); });
     });
-    if (future.get())
+    if (ticket.answer()->wait())
         return 1;
+    // Let go while it was opening: the session must not open later for nobody.
+    asio::post(m_thread.context(), [session] { session->close(); });
     std::lock_guard lock(m_mutex);
     const auto it = m_sessions.find(key);
     if (it != m_sessions.end() && it->second == session)
@@ -247,6 +252,16 @@ int TcpScaleLibrary::Disconnect(const char* ipText, int)
     session->markClosing();
     asio::post(m_thread.context(), [session] { session->close(); });
     return 1;
+}
+
+void TcpScaleLibrary::stopWaiting()
+{
+    m_waits.stop();
+}
+
+void TcpScaleLibrary::resumeWaiting()
+{
+    m_waits.resume();
 }
 
 } // namespace ostrel

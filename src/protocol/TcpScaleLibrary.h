@@ -2,6 +2,7 @@
 // Ostrel scale link. One library thread does all I/O and calls both callbacks.
 #pragma once
 
+#include "protocol/CallerWaits.h"
 #include "protocol/LibraryThread.h"
 #include "protocol/ScaleLibrary.h"
 #include "protocol/ScaleSession.h"
@@ -43,6 +44,8 @@ public:
     int Connect(const char* ipText, int connectionId) override;
     int SendDataEx(SendBlock block) override;
     int Disconnect(const char* ipText, int connectionId) override;
+    void stopWaiting() override;
+    void resumeWaiting() override;
 
     std::string dataOptionFilePath() const;
 
@@ -65,6 +68,7 @@ private:
     std::string m_dataOptionPath;
     std::map<std::string, Registration> m_registrations; // by trimmed IP text
     std::map<std::string, std::shared_ptr<ScaleSession>> m_sessions;
+    CallerWaits m_waits;
     LibraryThread m_thread;
 };
 

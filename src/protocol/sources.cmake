@@ -1,4 +1,5 @@
 target_sources(ostrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CallerWaits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Ipv4Text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LibraryThread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReplyData.cpp

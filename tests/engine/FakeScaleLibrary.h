@@ -69,8 +69,8 @@ public:
         note("CheckIp2 " + std::to_string(kind) + " " + ipText + " " + std::to_string(port));
         std::unique_lock lock(m_mutex);
         // A held scale answers its check only once released, like one that never answers.
-        m_released.wait(lock, [&] { return m_held.count(ipText) == 0; });
-        return m_unreachable.count(ipText) != 0 ? 0 : 1;
+        m_released.wait(lock, [&] { return m_held.count(ipText) == 0 || m_stopped; });
+        return m_unreachable.count(ipText) != 0 || m_stopped ? 0 : 1;
     }
     int AddConnectionEx(ConnectionBlock block) override
     {
@@ -142,6 +142,19 @@ public:
             m_held.erase(ip);
         }
         m_released.notify_all();
+    }
+    void stopWaiting() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_released.notify_all();
+    }
+    void resumeWaiting() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped = false;
     }
     void setReachable(const std::string& ip)
     {
@@ -239,6 +252,7 @@ private:
     std::map<std::string, bool> m_unreachable;
     std::set<std::string> m_held;
     std::condition_variable m_released;
+    bool m_stopped = false; // stopWaiting(): checks answer "no" at once
     ReplyCallback m_onReply = nullptr;
     EventCallback m_onEvent = nullptr;
     bool m_procCallbacks = false;

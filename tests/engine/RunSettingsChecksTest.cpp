@@ -8,6 +8,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace ostrel {
 namespace {
 
@@ -180,6 +184,41 @@ TEST_F(RunSettingsChecks, AStoppedRunSendsNoFurtherLineAndKeepsItsFiles)
                 UnorderedElementsAre(logLine("PLU1.TXT", "127.0.0.2", false),
                                      logLine("PLU1.TXT", "127.0.0.3", false)));
     EXPECT_FALSE(controller->runBusy());
+}
+
+TEST_F(RunSettingsChecks, AStopLetsGoOfAScaleStillBeingChecked)
+{
+    writeSettings({kScaleA, kScaleB});
+    writeData("PLU1.TXT", {"1,1,a,1"});
+    library.hold("127.0.0.2"); // its check never answers by itself
+    controller->startUp();
+    const auto checking = [this] {
+        const auto calls = library.calls();
+        return std::find(calls.begin(), calls.end(), "CheckIp2 1 127.0.0.2 5001") != calls.end();
+    };
+    for (int i = 0; i < 500 && !checking(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(checking());
+    library.pump();
+    ASSERT_TRUE(controller->runBusy());
+    EXPECT_TRUE(controller->requestStop());
+    // The run ends without the held scale's release.
+    ASSERT_TRUE(waiter.waitFor(1));
+    const RunSummary summary = waiter.summaries().front();
+    EXPECT_TRUE(summary.interrupted);
+    EXPECT_FALSE(summary.scales[0].succeeded);
+    EXPECT_EQ(summary.scales[0].reason, "run stopped while the scale was being opened");
+    EXPECT_EQ(pluFiles(), (std::vector<std::string>{"PLU1.TXT"}));
+
+    // The next run waits for its scales again.
+    library.release("127.0.0.2");
+    writeData("PLU2.TXT", {"2,1,b,1"});
+    controller->onDirectDownload();
+    controller->waitForOpening();
+    library.pump();
+    ASSERT_TRUE(waiter.waitFor(2));
+    EXPECT_TRUE(waiter.summaries().back().scales[0].succeeded);
 }
 
 TEST_F(RunSettingsChecks, ReadRunSettingsBuildsTheScaleEntries)

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -282,6 +284,69 @@ TEST_F(ScaleLink, CheckIp2AndConnectFailOnAClosedPortAndRefuseUnregisteredModels
     Record r = makeRecord(1, 1, 0, 1, "x");
     EXPECT_EQ(library.SendDataEx(recordBlock("127.0.0.4", r)), 0);
     EXPECT_TRUE(Recorder::instance().calls().empty()) << "a failed Connect raises no event";
+}
+
+// A listening socket whose accept queue is full: connects to it never complete. With
+// `fill` 0 it completes connects but, never accepting, never greets.
+class UnansweredListener
+{
+public:
+    UnansweredListener(const std::string& address, int fill)
+        : m_acceptor(m_io, {asio::ip::make_address_v4(address), 0})
+    {
+        m_acceptor.listen(0);
+        const auto endpoint = m_acceptor.local_endpoint();
+        for (int i = 0; i < fill; ++i) {
+            // Raw sockets: Asio's connect would wait for the handshake, which never comes.
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            m_fillers.push_back(fd);
+            ::connect(fd, endpoint.data(), static_cast<socklen_t>(endpoint.size()));
+        }
+    }
+    ~UnansweredListener()
+    {
+        for (const int fd : m_fillers) {
+            ::close(fd);
+        }
+    }
+    UnansweredListener(const UnansweredListener&) = delete;
+    UnansweredListener& operator=(const UnansweredListener&) = delete;
+    std::uint16_t port() const { return m_acceptor.local_endpoint().port(); }
+
+private:
+    asio::io_context m_io;
+    asio::ip::tcp::acceptor m_acceptor;
+    std::vector<int> m_fillers;
+};
+
+TEST_F(ScaleLink, StopWaitingLetsGoOfChecksAndConnectsBeforeTheirTimeLimits)
+{
+    const UnansweredListener offline("127.0.0.5", 4);
+    const UnansweredListener silent("127.0.0.6", 0);
+    TcpScaleLibraryOptions options = fastOptions();
+    options.connectTimeout = std::chrono::minutes(10); // the test hangs if the stop is lost
+    options.replyTimeout = std::chrono::minutes(10);
+    TcpScaleLibrary library(options);
+    registerInterpreters(library);
+    ASSERT_EQ(library.AddConnectionEx(connectionBlock("127.0.0.6", silent.port())), 1);
+
+    int checked = -1;
+    int connected = -1;
+    std::thread checking([&] { checked = library.CheckIp2(1, "127.0.0.5", offline.port()); });
+    std::thread connecting([&] { connected = library.Connect("127.0.0.6", -1); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // let both start waiting
+    library.stopWaiting();
+    checking.join();
+    connecting.join();
+    EXPECT_EQ(checked, 0);
+    EXPECT_EQ(connected, 0);
+    EXPECT_EQ(library.CheckIp2(1, "127.0.0.5", offline.port()), 0) << "stopped until resumed";
+
+    library.resumeWaiting();
+    InProcessSim sim({"--no-scan", "--scale", "127.0.0.2:0"});
+    EXPECT_GE(library.CheckIp2(1, "127.0.0.2", sim.scalePort(0)), 1);
+    open(library, "127.0.0.2", sim.scalePort(0));
+    EXPECT_TRUE(Recorder::instance().calls().empty()) << "a let-go Connect raises no event";
 }
 
 TEST_F(ScaleLink, InformationRequestsGetTheModelAndVersionValues)
