@@ -84,6 +84,12 @@ void ScaleSession::send(SessionRequest request)
         armTimer();
 }
 
+void ScaleSession::sendPosted(SessionRequest request)
+{
+    m_posted.fetch_sub(1);
+    send(std::move(request));
+}
+
 void ScaleSession::close()
 {
     m_open = false;

@@ -53,6 +53,11 @@ public:
 
     bool isOpen() const { return m_open.load(); }
     bool tryReserve();
+    // Sends posted to the library thread that have not run yet: while there are any, a send
+    // from the library thread itself must queue behind them to keep the caller's order.
+    void postedSend() { m_posted.fetch_add(1); }
+    bool hasPostedSends() const { return m_posted.load() > 0; }
+    void sendPosted(SessionRequest request);
     // Marks the session closed at once so that later sends are refused before close() runs.
     void markClosing() { m_open = false; }
 
@@ -88,6 +93,7 @@ private:
     State m_state = State::Idle;
     std::atomic<bool> m_open{false};
     std::atomic<int> m_reserved{0};
+    std::atomic<int> m_posted{0};
     std::function<void(bool)> m_openDone;
     std::uint32_t m_nextId = 1;
     struct Pending

@@ -227,8 +227,15 @@ int TcpScaleLibrary::SendDataEx(SendBlock block)
     block.data = nullptr;
     block.ipText = nullptr;
     request.block = block;
-    asio::post(m_thread.context(), [session, request = std::move(request)]() mutable {
+    // From a callback the record goes out at once, ahead of the loop's other work: the next
+    // record of a scale is written before anything else delays it.
+    if (m_thread.isCurrent() && !session->hasPostedSends()) {
         session->send(std::move(request));
+        return 1;
+    }
+    session->postedSend();
+    asio::post(m_thread.context(), [session, request = std::move(request)]() mutable {
+        session->sendPosted(std::move(request));
     });
     return 1;
 }
