@@ -192,16 +192,29 @@ std::optional<HelloAckMessage> decodeHelloAck(Bytes payload)
     return r.done() ? std::optional(m) : std::nullopt;
 }
 
+std::optional<RecordView> viewRecord(Bytes payload)
+{
+    constexpr std::size_t kHead = 4;
+    if (payload.size() != kHead + kPluRecordSize)
+        return std::nullopt;
+    const std::uint8_t action = payload[0];
+    if (action != kActionRecord && action != kActionDelete)
+        return std::nullopt;
+    return RecordView{action, payload[1],
+                      static_cast<std::uint16_t>((payload[2] << 8) | payload[3]),
+                      payload.subspan<kHead, kPluRecordSize>()};
+}
+
 std::optional<RecordMessage> decodeRecord(Bytes payload)
 {
-    Reader r(payload);
-    RecordMessage m;
-    m.action = r.u8();
-    m.dataKind = r.u8();
-    m.modelCode = r.u16();
-    r.bytes(m.record);
-    if (!r.done() || (m.action != kActionRecord && m.action != kActionDelete))
+    const auto view = viewRecord(payload);
+    if (!view)
         return std::nullopt;
+    RecordMessage m;
+    m.action = view->action;
+    m.dataKind = view->dataKind;
+    m.modelCode = view->modelCode;
+    std::copy(view->record.begin(), view->record.end(), m.record.begin());
     return m;
 }
 

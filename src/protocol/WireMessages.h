@@ -50,6 +50,16 @@ struct RecordMessage
     std::array<std::uint8_t, kPluRecordSize> record{};
 };
 
+// A record message read in place: the record stays in the payload it came in, which must
+// outlive the view.
+struct RecordView
+{
+    std::uint8_t action = 0;
+    std::uint8_t dataKind = 0;
+    std::uint16_t modelCode = 0;
+    std::span<const std::uint8_t, kPluRecordSize> record;
+};
+
 struct RecordReplyMessage
 {
     bool accepted = false;
@@ -94,6 +104,7 @@ Payload encodeError(const ErrorMessage& message);
 bool decodeHello(Bytes payload);
 std::optional<HelloAckMessage> decodeHelloAck(Bytes payload);
 std::optional<RecordMessage> decodeRecord(Bytes payload);
+std::optional<RecordView> viewRecord(Bytes payload);
 std::optional<RecordReplyMessage> decodeRecordReply(Bytes payload);
 std::optional<InfoRequestMessage> decodeInfoRequest(Bytes payload);
 std::optional<InfoReplyMessage> decodeInfoReply(Bytes payload);

@@ -29,6 +29,7 @@ public:
     bool store(const std::string& scale, int action, std::span<const std::uint8_t> record,
                const PluFields& fields);
     void flush();
+    bool inMemory() const { return m_batched; }
 
 private:
     struct StatementDeleter
