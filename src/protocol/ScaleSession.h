@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace ostrel {
@@ -46,8 +47,9 @@ public:
     ScaleSession(asio::io_context& io, SessionConfig config);
 
     void open(std::function<void(bool)> done);
-    // The caller reserved a slot with tryReserve() first.
-    void send(SessionRequest request);
+    // The caller reserved a slot with tryReserve() first. The frame is request.frame followed
+    // by tail, which need live only for the call.
+    void send(SessionRequest request, std::span<const std::uint8_t> tail = {});
     // Ends the session without an event (the caller asked for it).
     void close();
 
@@ -74,6 +76,8 @@ private:
     void startRead();
     void handleFrame(const WireFrame& frame);
     void handleReply(const WireFrame& frame);
+    // Writes at once what the socket takes without waiting and queues the rest.
+    void write(std::vector<std::uint8_t> head, std::span<const std::uint8_t> tail);
     void queueWrite(std::vector<std::uint8_t> bytes);
     void startWrite();
     void armTimer();

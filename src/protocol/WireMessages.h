@@ -93,6 +93,11 @@ Payload encodeHelloAck(const HelloAckMessage& message);
 Payload encodeRecord(const RecordMessage& message);
 // The whole Record frame (request id 0, see setRequestId) straight from the caller's record,
 // so that sending copies the record once.
+// What comes before the record in a Record frame: the header (request id 0) and the
+// message's own fields, for writing the record from where it is.
+inline constexpr std::size_t kRecordFrameHeadSize = 16;
+std::array<std::uint8_t, kRecordFrameHeadSize>
+encodeRecordFrameHead(std::uint8_t action, std::uint8_t dataKind, std::uint16_t modelCode);
 std::vector<std::uint8_t> encodeRecordFrame(std::uint8_t action, std::uint8_t dataKind,
                                             std::uint16_t modelCode,
                                             std::span<const std::uint8_t, kPluRecordSize> record);
