@@ -49,6 +49,8 @@ void ScaleSession::open(std::function<void(bool)> done)
                            self->m_socket = std::move(s);
                            asio::error_code ignored;
                            self->m_socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+                           // write() must never wait for the socket.
+                           self->m_socket.non_blocking(true, ignored);
                            self->m_state = State::Greeting;
                            self->startRead();
                            self->queueWrite(
@@ -69,7 +71,7 @@ void ScaleSession::finishOpen(bool ok)
         done(ok);
 }
 
-void ScaleSession::send(SessionRequest request)
+void ScaleSession::send(SessionRequest request, std::span<const std::uint8_t> tail)
 {
     if (m_state != State::Open) {
         m_reserved.fetch_sub(1);
@@ -78,10 +80,16 @@ void ScaleSession::send(SessionRequest request)
     const std::uint32_t id = m_nextId++;
     m_config.eventBlock = request.block;
     setRequestId(request.frame, id);
-    queueWrite(std::move(request.frame));
+    write(std::move(request.frame), tail);
     m_pending.push_back({id, request.type, request.block});
     if (m_pending.size() == 1)
         armTimer();
+}
+
+void ScaleSession::sendPosted(SessionRequest request)
+{
+    m_posted.fetch_sub(1);
+    send(std::move(request));
 }
 
 void ScaleSession::close()
@@ -241,6 +249,34 @@ void ScaleSession::handleReply(const WireFrame& frame)
         armTimer();
     if (m_config.onReply)
         deliver(m_config.onReply, block, data);
+}
+
+void ScaleSession::write(std::vector<std::uint8_t> head, std::span<const std::uint8_t> tail)
+{
+    if (!m_writing && m_state != State::Closed) {
+        // One system call for the whole frame, and no completion to wait for when the socket
+        // takes it all, as it does unless the scale falls behind. An error leaves the bytes to
+        // the queued write, which reports it as any write does.
+        asio::error_code ec;
+        const std::array buffers{asio::const_buffer(head.data(), head.size()),
+                                 asio::const_buffer(tail.data(), tail.size())};
+        const std::size_t written = m_socket.write_some(buffers, ec);
+        if (written == head.size() + tail.size())
+            return;
+        std::vector<std::uint8_t> rest;
+        rest.reserve(head.size() + tail.size() - written);
+        if (written < head.size()) {
+            rest.assign(head.begin() + static_cast<std::ptrdiff_t>(written), head.end());
+            rest.insert(rest.end(), tail.begin(), tail.end());
+        } else {
+            rest.assign(tail.begin() + static_cast<std::ptrdiff_t>(written - head.size()),
+                        tail.end());
+        }
+        queueWrite(std::move(rest));
+        return;
+    }
+    head.insert(head.end(), tail.begin(), tail.end());
+    queueWrite(std::move(head));
 }
 
 void ScaleSession::queueWrite(std::vector<std::uint8_t> bytes)

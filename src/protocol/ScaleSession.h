@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace ostrel {
@@ -46,13 +47,19 @@ public:
     ScaleSession(asio::io_context& io, SessionConfig config);
 
     void open(std::function<void(bool)> done);
-    // The caller reserved a slot with tryReserve() first.
-    void send(SessionRequest request);
+    // The caller reserved a slot with tryReserve() first. The frame is request.frame followed
+    // by tail, which need live only for the call.
+    void send(SessionRequest request, std::span<const std::uint8_t> tail = {});
     // Ends the session without an event (the caller asked for it).
     void close();
 
     bool isOpen() const { return m_open.load(); }
     bool tryReserve();
+    // Sends posted to the library thread that have not run yet: while there are any, a send
+    // from the library thread itself must queue behind them to keep the caller's order.
+    void postedSend() { m_posted.fetch_add(1); }
+    bool hasPostedSends() const { return m_posted.load() > 0; }
+    void sendPosted(SessionRequest request);
     // Marks the session closed at once so that later sends are refused before close() runs.
     void markClosing() { m_open = false; }
 
@@ -69,6 +76,8 @@ private:
     void startRead();
     void handleFrame(const WireFrame& frame);
     void handleReply(const WireFrame& frame);
+    // Writes at once what the socket takes without waiting and queues the rest.
+    void write(std::vector<std::uint8_t> head, std::span<const std::uint8_t> tail);
     void queueWrite(std::vector<std::uint8_t> bytes);
     void startWrite();
     void armTimer();
@@ -88,6 +97,7 @@ private:
     State m_state = State::Idle;
     std::atomic<bool> m_open{false};
     std::atomic<int> m_reserved{0};
+    std::atomic<int> m_posted{0};
     std::function<void(bool)> m_openDone;
     std::uint32_t m_nextId = 1;
     struct Pending

@@ -207,14 +207,15 @@ int TcpScaleLibrary::Connect(const char* ipText, int)
 int TcpScaleLibrary::SendDataEx(SendBlock block)
 {
     SessionRequest request;
+    std::span<const std::uint8_t> record; // the caller's, written after request.frame
     if (block.actionCode == kActionRecord || block.actionCode == kActionDelete) {
         if (block.dataKind != kDataKindPlu || block.dataSize != kPluRecordSize || !block.data)
             return 0;
         request.type = MessageType::Record;
-        request.frame = encodeRecordFrame(
-            static_cast<std::uint8_t>(block.actionCode), block.dataKind, block.modelCode,
-            std::span<const std::uint8_t, kPluRecordSize>(
-                static_cast<const std::uint8_t*>(block.data), kPluRecordSize));
+        const auto head = encodeRecordFrameHead(static_cast<std::uint8_t>(block.actionCode),
+                                                block.dataKind, block.modelCode);
+        request.frame.assign(head.begin(), head.end());
+        record = std::span(static_cast<const std::uint8_t*>(block.data), kPluRecordSize);
     } else if (block.actionCode == kActionInfoRequest) {
         if (block.dataKind != kDataKindInfo && block.dataKind != kDataKindInfoMn &&
             block.dataKind != kDataKindInfoOther)
@@ -232,8 +233,17 @@ int TcpScaleLibrary::SendDataEx(SendBlock block)
     block.data = nullptr;
     block.ipText = nullptr;
     request.block = block;
+    // From a callback the record goes out at once, ahead of the loop's other work, and
+    // straight from the caller's buffer: the next record of a scale is written before
+    // anything else delays it, and copied only if the socket cannot take it whole.
+    if (m_thread.isCurrent() && !session->hasPostedSends()) {
+        session->send(std::move(request), record);
+        return 1;
+    }
+    request.frame.insert(request.frame.end(), record.begin(), record.end());
+    session->postedSend();
     asio::post(m_thread.context(), [session, request = std::move(request)]() mutable {
-        session->send(std::move(request));
+        session->sendPosted(std::move(request));
     });
     return 1;
 }

@@ -113,32 +113,38 @@ Payload encodeRecord(const RecordMessage& message)
     return w.take();
 }
 
+std::array<std::uint8_t, kRecordFrameHeadSize>
+encodeRecordFrameHead(std::uint8_t action, std::uint8_t dataKind, std::uint16_t modelCode)
+{
+    constexpr std::uint32_t kPayload = 4 + kPluRecordSize;
+    static_assert(kRecordFrameHeadSize == kWireHeaderSize + 4);
+    return {kWireMagic0,
+            kWireMagic1,
+            kWireVersion,
+            static_cast<std::uint8_t>(MessageType::Record),
+            0,
+            0,
+            0,
+            0,
+            static_cast<std::uint8_t>(kPayload >> 24),
+            static_cast<std::uint8_t>(kPayload >> 16),
+            static_cast<std::uint8_t>(kPayload >> 8),
+            static_cast<std::uint8_t>(kPayload),
+            action,
+            dataKind,
+            static_cast<std::uint8_t>(modelCode >> 8),
+            static_cast<std::uint8_t>(modelCode)};
+}
+
 std::vector<std::uint8_t> encodeRecordFrame(std::uint8_t action, std::uint8_t dataKind,
                                             std::uint16_t modelCode,
                                             std::span<const std::uint8_t, kPluRecordSize> record)
 {
-    constexpr std::uint32_t kPayload = 4 + kPluRecordSize;
-    std::vector<std::uint8_t> frame(kWireHeaderSize + kPayload);
-    std::uint8_t* p = frame.data();
-    const std::uint8_t header[] = {kWireMagic0,
-                                   kWireMagic1,
-                                   kWireVersion,
-                                   static_cast<std::uint8_t>(MessageType::Record),
-                                   0,
-                                   0,
-                                   0,
-                                   0,
-                                   static_cast<std::uint8_t>(kPayload >> 24),
-                                   static_cast<std::uint8_t>(kPayload >> 16),
-                                   static_cast<std::uint8_t>(kPayload >> 8),
-                                   static_cast<std::uint8_t>(kPayload)};
-    std::memcpy(p, header, kWireHeaderSize);
-    p += kWireHeaderSize;
-    *p++ = action;
-    *p++ = dataKind;
-    *p++ = static_cast<std::uint8_t>(modelCode >> 8);
-    *p++ = static_cast<std::uint8_t>(modelCode);
-    std::memcpy(p, record.data(), kPluRecordSize);
+    const auto head = encodeRecordFrameHead(action, dataKind, modelCode);
+    std::vector<std::uint8_t> frame;
+    frame.reserve(head.size() + record.size());
+    frame.insert(frame.end(), head.begin(), head.end());
+    frame.insert(frame.end(), record.begin(), record.end());
     return frame;
 }
 
@@ -192,16 +198,29 @@ std::optional<HelloAckMessage> decodeHelloAck(Bytes payload)
     return r.done() ? std::optional(m) : std::nullopt;
 }
 
+std::optional<RecordView> viewRecord(Bytes payload)
+{
+    constexpr std::size_t kHead = 4;
+    if (payload.size() != kHead + kPluRecordSize)
+        return std::nullopt;
+    const std::uint8_t action = payload[0];
+    if (action != kActionRecord && action != kActionDelete)
+        return std::nullopt;
+    return RecordView{action, payload[1],
+                      static_cast<std::uint16_t>((payload[2] << 8) | payload[3]),
+                      payload.subspan<kHead, kPluRecordSize>()};
+}
+
 std::optional<RecordMessage> decodeRecord(Bytes payload)
 {
-    Reader r(payload);
-    RecordMessage m;
-    m.action = r.u8();
-    m.dataKind = r.u8();
-    m.modelCode = r.u16();
-    r.bytes(m.record);
-    if (!r.done() || (m.action != kActionRecord && m.action != kActionDelete))
+    const auto view = viewRecord(payload);
+    if (!view)
         return std::nullopt;
+    RecordMessage m;
+    m.action = view->action;
+    m.dataKind = view->dataKind;
+    m.modelCode = view->modelCode;
+    std::copy(view->record.begin(), view->record.end(), m.record.begin());
     return m;
 }
 

@@ -50,6 +50,16 @@ struct RecordMessage
     std::array<std::uint8_t, kPluRecordSize> record{};
 };
 
+// A record message read in place: the record stays in the payload it came in, which must
+// outlive the view.
+struct RecordView
+{
+    std::uint8_t action = 0;
+    std::uint8_t dataKind = 0;
+    std::uint16_t modelCode = 0;
+    std::span<const std::uint8_t, kPluRecordSize> record;
+};
+
 struct RecordReplyMessage
 {
     bool accepted = false;
@@ -83,6 +93,11 @@ Payload encodeHelloAck(const HelloAckMessage& message);
 Payload encodeRecord(const RecordMessage& message);
 // The whole Record frame (request id 0, see setRequestId) straight from the caller's record,
 // so that sending copies the record once.
+// What comes before the record in a Record frame: the header (request id 0) and the
+// message's own fields, for writing the record from where it is.
+inline constexpr std::size_t kRecordFrameHeadSize = 16;
+std::array<std::uint8_t, kRecordFrameHeadSize>
+encodeRecordFrameHead(std::uint8_t action, std::uint8_t dataKind, std::uint16_t modelCode);
 std::vector<std::uint8_t> encodeRecordFrame(std::uint8_t action, std::uint8_t dataKind,
                                             std::uint16_t modelCode,
                                             std::span<const std::uint8_t, kPluRecordSize> record);
@@ -94,6 +109,7 @@ Payload encodeError(const ErrorMessage& message);
 bool decodeHello(Bytes payload);
 std::optional<HelloAckMessage> decodeHelloAck(Bytes payload);
 std::optional<RecordMessage> decodeRecord(Bytes payload);
+std::optional<RecordView> viewRecord(Bytes payload);
 std::optional<RecordReplyMessage> decodeRecordReply(Bytes payload);
 std::optional<InfoRequestMessage> decodeInfoRequest(Bytes payload);
 std::optional<InfoReplyMessage> decodeInfoReply(Bytes payload);

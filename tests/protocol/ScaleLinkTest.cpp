@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <map>
 
 namespace ostrel::test {
@@ -483,6 +484,83 @@ TEST_F(ScaleLink, TwoScalesTransferInParallelFromTheCallbacks)
     std::filesystem::remove(db);
     std::filesystem::remove(db.string() + "-wal");
     std::filesystem::remove(db.string() + "-shm");
+}
+
+// A scale that stops reading while a burst is sent from the reply callback: the socket takes
+// part of a frame and the rest waits in the queue. The scale still gets every frame whole, in
+// order and with the bytes of the call, although the caller reused its buffer at once.
+TEST_F(ScaleLink, ABurstToAScaleThatReadsLateArrivesWholeAndInOrder)
+{
+    constexpr int kBurst = 1500; // about 8 MB, more than the sockets hold
+    asio::io_context io;
+    asio::ip::tcp::acceptor acceptor(io);
+    const asio::ip::tcp::endpoint endpoint(asio::ip::make_address_v4("127.0.0.6"), 0);
+    acceptor.open(endpoint.protocol());
+    acceptor.set_option(asio::socket_base::receive_buffer_size(4096)); // inherited on accept
+    acceptor.bind(endpoint);
+    acceptor.listen();
+    std::vector<Record> seen;
+    std::vector<std::uint32_t> ids;
+    std::promise<void> allRead;
+    std::thread peer([&] {
+        asio::ip::tcp::socket s(io);
+        acceptor.accept(s);
+        std::array<std::uint8_t, kWireHeaderSize> hello{};
+        asio::read(s, asio::buffer(hello));
+        asio::write(s, asio::buffer(encodeFrame(0x81, 0, encodeHelloAck({7100}))));
+        std::vector<std::uint8_t> frame(kWireHeaderSize + 4 + kPluRecordSize);
+        for (int i = 0; i <= kBurst; ++i) {
+            asio::read(s, asio::buffer(frame));
+            ids.push_back(static_cast<std::uint32_t>(frame[4] << 24 | frame[5] << 16 |
+                                                     frame[6] << 8 | frame[7]));
+            Record& r = seen.emplace_back();
+            std::copy_n(frame.begin() + kWireHeaderSize + 4, kPluRecordSize, r.begin());
+            if (i == 0) {
+                asio::write(
+                    s, asio::buffer(encodeFrame(0x82, ids.back(), encodeRecordReply({true, ""}))));
+                // Let the burst pile up before reading any of it.
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        }
+        allRead.set_value();
+        std::array<std::uint8_t, 16> rest{};
+        asio::error_code ec;
+        s.read_some(asio::buffer(rest), ec); // until the library hangs up
+    });
+    {
+        TcpScaleLibraryOptions options = fastOptions();
+        options.replyTimeout = std::chrono::seconds(5);
+        options.maxPendingPerScale = kBurst;
+        TcpScaleLibrary library(options);
+        registerInterpreters(library);
+        open(library, "127.0.0.6", acceptor.local_endpoint().port());
+        std::atomic<int> sent{0};
+        Recorder::instance().setReplyHook([&](const Callback& call) {
+            Record r{};
+            for (int n = 1; n <= kBurst; ++n) {
+                r = makeRecord(2, n, n, n, "burst " + std::to_string(n));
+                SendBlock block = call.block;
+                block.ipText = call.ipText.c_str();
+                block.data = r.data();
+                sent += library.SendDataEx(block);
+                r.fill(0xEE); // the library may not read the buffer after the call
+            }
+        });
+        Record first = makeRecord(2, 0, 0, 0, "first");
+        ASSERT_EQ(library.SendDataEx(recordBlock("127.0.0.6", first)), 1);
+        ASSERT_TRUE(Recorder::instance().waitFor(1));
+        ASSERT_EQ(allRead.get_future().wait_for(std::chrono::seconds(20)),
+                  std::future_status::ready);
+        EXPECT_EQ(sent.load(), kBurst);
+    }
+    peer.join();
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kBurst + 1));
+    for (int n = 0; n <= kBurst; ++n) {
+        EXPECT_EQ(ids[static_cast<std::size_t>(n)], static_cast<std::uint32_t>(n + 1));
+        const Record expected = n == 0 ? makeRecord(2, 0, 0, 0, "first")
+                                       : makeRecord(2, n, n, n, "burst " + std::to_string(n));
+        EXPECT_TRUE(seen[static_cast<std::size_t>(n)] == expected) << "frame " << n;
+    }
 }
 
 // A scale that greets and then misbehaves: the session ends with event 8, the process lives.

@@ -151,7 +151,8 @@ bool RecordStore::store(const std::string& scale, int action, std::span<const st
     };
     const int answered = m_uncommitted; // earlier records of the open transaction
     bool ok = (sqlite3_get_autocommit(m_db) == 0 || step(m_begin.get())) &&
-              run(action == 4 ? m_delete.get() : m_upsert.get()) && run(m_journal.get());
+              run(action == 4 ? m_delete.get() : m_upsert.get()) &&
+              (m_batched || run(m_journal.get()));
     if (ok && ++m_uncommitted >= (m_batched ? kBatchRecords : 1)) {
         ok = step(m_commit.get());
         m_uncommitted = 0;

@@ -25,10 +25,12 @@ public:
     // Action 3 inserts or replaces by scale, department and PLU number; action 4 deletes.
     // Returns false when the database refused the write. A file store has committed the
     // record when this returns, so readers of the file see it; the in-memory store, which
-    // no one else can read, commits in batches (and on flush() and destruction).
+    // no one else can read, commits in batches (and on flush() and destruction) and keeps
+    // no arrival journal, which is there for the file's readers.
     bool store(const std::string& scale, int action, std::span<const std::uint8_t> record,
                const PluFields& fields);
     void flush();
+    bool inMemory() const { return m_batched; }
 
 private:
     struct StatementDeleter

@@ -79,13 +79,15 @@ void SimConnection::read()
 void SimConnection::processNext()
 {
     while (!m_closed && !m_closeAfterWrite && !m_inbox.empty()) {
-        const WireFrame frame = std::move(m_inbox.front());
+        WireFrame frame = std::move(m_inbox.front());
         m_inbox.pop_front();
         auto reply = answer(frame);
         if (!reply)
             continue;
         const int delayMs = m_scale.config().faults.delayMs;
         if (reply->delayed && delayMs > 0) {
+            // The delay stands for the scale's work: keep the record before it, not after.
+            keep(*reply);
             m_busy = true;
             m_delay.expires_after(std::chrono::milliseconds(delayMs));
             m_delay.async_wait(
@@ -99,10 +101,20 @@ void SimConnection::processNext()
             return;
         }
         send(*reply);
+        keep(*reply);
     }
 }
 
-std::optional<SimConnection::Answer> SimConnection::answer(const WireFrame& frame)
+void SimConnection::keep(Answer& answer)
+{
+    if (!answer.kept)
+        return;
+    const auto record = viewRecord(answer.kept->recordPayload);
+    m_scale.keep(*record, answer.kept->fields);
+    answer.kept.reset();
+}
+
+std::optional<SimConnection::Answer> SimConnection::answer(WireFrame& frame)
 {
     const auto type = static_cast<MessageType>(frame.type);
     if (m_scale.verbose())
@@ -122,7 +134,7 @@ std::optional<SimConnection::Answer> SimConnection::answer(const WireFrame& fram
         return std::nullopt;
     }
     if (type == MessageType::Record) {
-        const auto record = decodeRecord(frame.payload);
+        const auto record = viewRecord(frame.payload);
         if (!record) {
             sendErrorAndClose(WireError::Malformed, "malformed record");
             return std::nullopt;
@@ -135,8 +147,12 @@ std::optional<SimConnection::Answer> SimConnection::answer(const WireFrame& fram
         }
         if (faults.silentAfter >= 0 && m_records > faults.silentAfter)
             return std::nullopt;
-        return Answer{MessageType::RecordReply, frame.requestId,
-                      encodeRecordReply(m_scale.judge(*record)), true};
+        auto judged = m_scale.judge(*record);
+        Answer reply{MessageType::RecordReply, frame.requestId, encodeRecordReply(judged.reply),
+                     true};
+        if (judged.keepAfterReply)
+            reply.kept = Kept{std::move(frame.payload), std::move(judged.fields)};
+        return reply;
     }
     if (type == MessageType::InfoRequest) {
         const auto request = decodeInfoRequest(frame.payload);

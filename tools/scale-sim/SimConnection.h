@@ -1,6 +1,8 @@
 // One connection to a simulated scale: reads frames, answers them one at a time in order.
 #pragma once
 
+#include "PluFields.h"
+
 #include "protocol/WireFrame.h"
 #include "protocol/WireMessages.h"
 
@@ -24,18 +26,26 @@ public:
     void close();
 
 private:
+    // An accepted record the scale keeps once it has answered.
+    struct Kept
+    {
+        Payload recordPayload; // the Record message as it came
+        PluFields fields;
+    };
     struct Answer
     {
         MessageType type;
         std::uint32_t requestId;
         Payload payload;
         bool delayed;
+        std::optional<Kept> kept = std::nullopt;
     };
 
     void read();
     void processNext();
     // Nothing when the frame gets no answer; closes the connection on a protocol error.
-    std::optional<Answer> answer(const WireFrame& frame);
+    std::optional<Answer> answer(WireFrame& frame);
+    void keep(Answer& answer);
     void send(const Answer& answer);
     void sendErrorAndClose(WireError code, const std::string& text);
     void write();

@@ -1,6 +1,5 @@
 #include "SimScale.h"
 
-#include "PluFields.h"
 #include "SimConnection.h"
 
 #include <cstdio>
@@ -58,18 +57,23 @@ void SimScale::forget(const std::shared_ptr<SimConnection>& connection)
     m_connections.erase(connection);
 }
 
-RecordReplyMessage SimScale::judge(const RecordMessage& record)
+SimScale::Judgement SimScale::judge(const RecordView& record)
 {
     const FaultConfig& faults = m_config.faults;
-    const PluFields fields = decodePluFields(record.record);
+    Judgement judged;
+    judged.fields = decodePluFields(record.record);
+    const PluFields& fields = judged.fields;
+    RecordReplyMessage& reply = judged.reply;
     ++m_recordFrames;
     // Tries are counted only for the fault that needs them: a long run sends many records.
     const int tries = faults.refuseFirst > 0 ? ++m_tries[{fields.department, fields.pluNumber}] : 1;
-    RecordReplyMessage reply;
     if (tries <= faults.refuseFirst) {
         reply.errorText = faults.refuseFirstText;
     } else if (faults.refuseEvery > 0 && m_recordFrames % faults.refuseEvery == 0) {
         reply.errorText = faults.refuseEveryText;
+    } else if (m_store.inMemory()) {
+        reply.accepted = true;
+        judged.keepAfterReply = true;
     } else if (!m_store.store(m_name, record.action, record.record, fields)) {
         reply.errorText = "E90 store failed";
     } else {
@@ -79,7 +83,15 @@ RecordReplyMessage SimScale::judge(const RecordMessage& record)
         std::fprintf(stderr, "%s: record action %d department %d PLU %d: %s\n", name().c_str(),
                      record.action, fields.department, fields.pluNumber,
                      reply.accepted ? "accepted" : reply.errorText.c_str());
-    return reply;
+    return judged;
+}
+
+void SimScale::keep(const RecordView& record, const PluFields& fields)
+{
+    // The scale has answered already; all that is left is to say the record is lost.
+    if (!m_store.store(m_name, record.action, record.record, fields))
+        std::fprintf(stderr, "%s: record department %d PLU %d accepted but not stored\n",
+                     name().c_str(), fields.department, fields.pluNumber);
 }
 
 InfoReplyMessage SimScale::information(const InfoRequestMessage& request) const

@@ -1,6 +1,7 @@
 // One simulated scale: its TCP listener, its connections and the faults it was told to show.
 #pragma once
 
+#include "PluFields.h"
 #include "RecordStore.h"
 #include "SimOptions.h"
 
@@ -37,8 +38,17 @@ public:
     const std::string& name() const { return m_name; }
     bool verbose() const { return m_verbose; }
 
-    // Refuses the record or stores it; the answer the scale gives.
-    RecordReplyMessage judge(const RecordMessage& record);
+    struct Judgement
+    {
+        RecordReplyMessage reply;
+        PluFields fields;
+        // Accepted but not stored yet: the caller answers first and then calls keep().
+        bool keepAfterReply = false;
+    };
+    // Refuses the record or accepts it. A store that others read has committed an accepted
+    // record by then; the in-memory store, which no one else reads, keeps it after the reply.
+    Judgement judge(const RecordView& record);
+    void keep(const RecordView& record, const PluFields& fields);
     InfoReplyMessage information(const InfoRequestMessage& request) const;
     void forget(const std::shared_ptr<SimConnection>& connection);
 
