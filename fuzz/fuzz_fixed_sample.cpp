@@ -2,24 +2,19 @@
 // give the same lines as the rules applied to the bytes at once, within the list's limits.
 #include "format/FixedSample.h"
 
+#include "FuzzScratchFile.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-const std::string& samplePath()
+const ostrel::fuzz::ScratchFile& sample()
 {
-    static const std::string path = [] {
-        char name[] = "/tmp/ostrel-fuzz-fixed-sample-XXXXXX";
-        const int fd = ::mkstemp(name);
-        ::close(fd);
-        return std::string(name);
-    }();
-    return path;
+    static const ostrel::fuzz::ScratchFile file("/tmp/ostrel-fuzz-fixed-sample-XXXXXX");
+    return file;
 }
 
 } // namespace
@@ -32,11 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string startRow = input.ConsumeRandomLengthString(5);
     const std::string bytes = input.ConsumeRemainingBytesAsString();
 
-    std::FILE* file = std::fopen(samplePath().c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    sample().write(bytes);
 
-    FixedSampleReader reader(samplePath());
+    FixedSampleReader reader(sample().path());
     std::size_t slices = 0;
     while (!reader.advance(slice)) {
         if (++slices > bytes.size() + 1) {

@@ -2,24 +2,19 @@
 // of any size, with or without the UTF-8 mark) and the values it splits into.
 #include "format/SeparatedPreview.h"
 
+#include "FuzzScratchFile.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-const std::string& samplePath()
+const ostrel::fuzz::ScratchFile& sample()
 {
-    static const std::string path = [] {
-        char name[] = "/tmp/ostrel-fuzz-preview-XXXXXX";
-        const int fd = ::mkstemp(name);
-        ::close(fd);
-        return std::string(name);
-    }();
-    return path;
+    static const ostrel::fuzz::ScratchFile file("/tmp/ostrel-fuzz-preview-XXXXXX");
+    return file;
 }
 
 } // namespace
@@ -33,11 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t slice = input.ConsumeIntegralInRange<std::size_t>(1, 64);
     const std::string bytes = input.ConsumeRemainingBytesAsString();
 
-    std::FILE* file = std::fopen(samplePath().c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    sample().write(bytes);
 
-    PreviewLineScanner scanner(samplePath(), marker, "CP1252");
+    PreviewLineScanner scanner(sample().path(), marker, "CP1252");
     std::size_t slices = 0;
     while (!scanner.advance(slice)) {
         if (++slices > bytes.size() + 1) {
