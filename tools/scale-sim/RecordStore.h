@@ -26,7 +26,7 @@ public:
     // Returns false when the database refused the write. A file store has committed the
     // record when this returns, so readers of the file see it; the in-memory store, which
     // no one else can read, commits in batches (and on flush() and destruction) and keeps
-    // no arrival journal, which is there for the file's readers.
+    // neither the raw record nor the arrival journal, which are there for the file's readers.
     bool store(const std::string& scale, int action, std::span<const std::uint8_t> record,
                const PluFields& fields);
     void flush();

@@ -251,7 +251,8 @@ Options:
                     record in order of arrival, with the same columns but
                     record, and an id. A file holds each accepted record
                     before its reply is sent, so other programs may read it
-                    while the scales run.
+                    while the scales run. In memory, the raw record is not
+                    kept: nobody could read it.
   --scan-port PORT  Answer the UDP scale scan on PORT (0 picks a free one).
                     Without it the simulator does not answer scans at all.
                     A request 53 02 02 gets one 38-byte reply per scale, sent
