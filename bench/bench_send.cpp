@@ -2,6 +2,12 @@
 // loopback, one scale alone and eight in parallel, side by side with a minimal blocking TCP
 // ping-pong of the same frame sizes. Every scale sends one record, waits for its reply in the
 // reply callback and sends the next, as an update run does.
+//
+// A scale is always another machine, so a real exchange always crosses CPUs. Left to the
+// scheduler, the raw ping-pong's two threads sometimes share one core and hand over without a
+// wake-up, which no real exchange can (its rate then swings between runs by a factor of two).
+// So the one-scale figures and their baseline run with the sender on one core and its peer on
+// another; the unpinned baseline is printed beside them. Eight scales run unpinned.
 #include "protocol/TcpScaleLibrary.h"
 #include "protocol/WireFrame.h"
 #include "protocol/WireMessages.h"
@@ -9,8 +15,10 @@
 #include "SimChildProcess.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -68,6 +76,78 @@ Record makeRecord(int plu)
         record[i] = static_cast<std::uint8_t>('a' + (i + static_cast<std::size_t>(plu)) % 26);
     return record;
 }
+
+// ---- Which core each end runs on.
+
+class CoreSplit
+{
+public:
+    CoreSplit()
+    {
+        ::sched_getaffinity(0, sizeof m_saved, &m_saved);
+        for (int cpu = 0; cpu < CPU_SETSIZE && m_cores.size() < 2; ++cpu) {
+            if (CPU_ISSET(cpu, &m_saved))
+                m_cores.push_back(cpu);
+        }
+    }
+    bool available() const { return m_cores.size() == 2; }
+    // The sender's side: the calling thread and the threads it starts from now on.
+    void pinSender() const { pin(0, 0); }
+    void pinPeerThread() const { pin(0, 1); }
+    // Every thread of another process, such as the simulator.
+    void pinPeerProcess(pid_t pid) const
+    {
+        const std::string folder = "/proc/" + std::to_string(pid) + "/task";
+        DIR* tasks = ::opendir(folder.c_str());
+        if (!tasks)
+            return;
+        while (const dirent* entry = ::readdir(tasks)) {
+            if (entry->d_name[0] != '.')
+                pin(static_cast<pid_t>(std::atoi(entry->d_name)), 1);
+        }
+        ::closedir(tasks);
+    }
+    // Gives the calling thread back all the cores it had.
+    void release() const { ::sched_setaffinity(0, sizeof m_saved, &m_saved); }
+
+private:
+    void pin(pid_t task, std::size_t which) const
+    {
+        if (!available())
+            return;
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(m_cores[which], &one);
+        ::sched_setaffinity(task, sizeof one, &one);
+    }
+
+    cpu_set_t m_saved{};
+    std::vector<int> m_cores;
+};
+
+// Pins the sender for one measurement and gives its thread all cores back afterwards.
+class PinnedSender
+{
+public:
+    PinnedSender(const CoreSplit& split, bool pinned) : m_split(split), m_pinned(pinned)
+    {
+        if (m_pinned)
+            m_split.pinSender();
+    }
+    ~PinnedSender()
+    {
+        if (m_pinned)
+            m_split.release();
+    }
+    PinnedSender(const PinnedSender&) = delete;
+    PinnedSender& operator=(const PinnedSender&) = delete;
+
+private:
+    const CoreSplit& m_split;
+    bool m_pinned;
+};
+
+const CoreSplit g_cores;
 
 // ---- The raw baseline: two threads, blocking sockets, one frame each way at a time.
 
@@ -129,8 +209,22 @@ sockaddr_in loopback(const char* ip, std::uint16_t port)
     return address;
 }
 
-double rawPingPong(const std::vector<Record>& records)
+double threadCpuSeconds()
 {
+    timespec time{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
+}
+
+struct RawMeasured
+{
+    double rate = 0;
+    double senderCpuUs = 0; // per record, the sending thread alone
+};
+
+RawMeasured rawPingPong(const std::vector<Record>& records, bool pinned)
+{
+    const PinnedSender sender(g_cores, pinned);
     const char* ip = "127.0.0.40";
     Fd listener(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address = loopback(ip, 0);
@@ -141,7 +235,9 @@ double rawPingPong(const std::vector<Record>& records)
         throw std::runtime_error("raw ping-pong: cannot listen on 127.0.0.40");
 
     const int total = kWarmUp + kRecordsPerScale;
-    std::thread server([&listener, total] {
+    std::thread server([&listener, total, pinned] {
+        if (pinned)
+            g_cores.pinPeerThread();
         Fd peer(::accept(listener.get(), nullptr, nullptr));
         noDelay(peer.get());
         std::vector<std::uint8_t> request(kRequestBytes);
@@ -164,9 +260,12 @@ double rawPingPong(const std::vector<Record>& records)
     std::vector<std::uint8_t> request(kRequestBytes);
     std::array<std::uint8_t, kReplyBytes> reply{};
     Clock::time_point start;
+    double cpuStart = 0;
     for (int i = 0; i < total; ++i) {
-        if (i == kWarmUp)
+        if (i == kWarmUp) {
             start = Clock::now();
+            cpuStart = threadCpuSeconds();
+        }
         // The client copies the record into its frame each time, as the library must.
         const Record& record = records[static_cast<std::size_t>(i) % records.size()];
         std::memcpy(request.data() + kWireHeaderSize + 4, record.data(), record.size());
@@ -177,8 +276,9 @@ double rawPingPong(const std::vector<Record>& records)
         }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = threadCpuSeconds() - cpuStart;
     server.join();
-    return kRecordsPerScale / seconds;
+    return {kRecordsPerScale / seconds, cpu / kRecordsPerScale * 1e6};
 }
 
 double processCpuSeconds()
@@ -315,8 +415,10 @@ struct Measured
     double simulatorUserUs = 0; // the part of it outside the kernel
 };
 
-Measured simulatedRate(int scales, const std::vector<Record>& records)
+Measured simulatedRate(int scales, const std::vector<Record>& records, bool pinned)
 {
+    // The library's thread starts with the sender's core.
+    const PinnedSender sender(g_cores, pinned);
     std::vector<std::string> ips;
     for (int i = 0; i < scales; ++i)
         ips.push_back("127.0.0." + std::to_string(41 + i));
@@ -326,6 +428,8 @@ Measured simulatedRate(int scales, const std::vector<Record>& records)
         args.push_back(ip + ":0:QV7100");
     }
     sim::SimChildProcess sim(args);
+    if (pinned)
+        g_cores.pinPeerProcess(sim.pid());
     const std::vector<std::uint16_t>& ports = sim.scalePorts();
     Measured m;
     double libraryCpu = 0;
@@ -347,14 +451,17 @@ double median(std::vector<double> values)
 int profileOnly(const std::string& which, const std::vector<Record>& records)
 {
     if (which == "raw") {
-        std::printf("raw ping-pong rec/s: %.0f\n", rawPingPong(records));
+        const RawMeasured pinned = rawPingPong(records, true);
+        std::printf("raw ping-pong rec/s: %.0f (unpinned %.0f); sender CPU per record %.1f us\n",
+                    pinned.rate, rawPingPong(records, false).rate, pinned.senderCpuUs);
         return 0;
     }
     if (which != "one" && which != "eight") {
         std::fprintf(stderr, "bench_send: the second argument is raw, one or eight\n");
         return 2;
     }
-    const Measured m = simulatedRate(which == "one" ? 1 : kMaxScales, records);
+    const bool one = which == "one";
+    const Measured m = simulatedRate(one ? 1 : kMaxScales, records, one);
     std::printf("%s rec/s: %.0f; CPU per record (us): library %.1f, simulator %.1f (user %.1f)\n",
                 which.c_str(), m.rate, m.libraryCpuUs, m.simulatorCpuUs, m.simulatorUserUs);
     return 0;
@@ -378,32 +485,47 @@ int main(int argc, char** argv)
             return profileOnly(g_only, records);
         // Rounds interleave the three measurements so that a busy spell on the shared machine
         // touches all of them; each figure is the median of its rounds.
-        std::vector<double> raws, ones, eights, eightCpuUs, eightCores;
+        if (!g_cores.available())
+            std::printf("only one core: the one-scale figures run unpinned\n");
+        std::vector<double> raws, freeRaws, rawSenderCpuUs, ones, eights, eightCpuUs, eightCores;
+        std::vector<double> oneLibraryCpuUs, eightLibraryCpuUs, eightSimulatorCpuUs;
         for (int round = 1; round <= kRounds; ++round) {
-            raws.push_back(rawPingPong(records));
-            const Measured one = simulatedRate(1, records);
-            const Measured eight = simulatedRate(kMaxScales, records);
+            const RawMeasured raw = rawPingPong(records, true);
+            raws.push_back(raw.rate);
+            rawSenderCpuUs.push_back(raw.senderCpuUs);
+            freeRaws.push_back(rawPingPong(records, false).rate);
+            const Measured one = simulatedRate(1, records, true);
+            const Measured eight = simulatedRate(kMaxScales, records, false);
             ones.push_back(one.rate);
+            oneLibraryCpuUs.push_back(one.libraryCpuUs);
+            eightLibraryCpuUs.push_back(eight.libraryCpuUs);
+            eightSimulatorCpuUs.push_back(eight.simulatorCpuUs);
             eights.push_back(eight.rate);
             eightCpuUs.push_back(eight.libraryCpuUs + eight.simulatorCpuUs);
             eightCores.push_back(eightCpuUs.back() * 1e-6 * eight.rate);
             std::printf(
-                "round %d: raw %.0f, one %.0f, eight %.0f rec/s; CPU per record (us) "
-                "one: library %.1f, simulator %.1f (user %.1f); eight: library %.1f, simulator "
-                "%.1f (user %.1f)\n",
-                round, raws.back(), one.rate, eight.rate, one.libraryCpuUs, one.simulatorCpuUs,
-                one.simulatorUserUs, eight.libraryCpuUs, eight.simulatorCpuUs,
-                eight.simulatorUserUs);
+                "round %d: raw %.0f (unpinned %.0f), one %.0f, eight %.0f rec/s; CPU per "
+                "record (us) raw sender %.1f; one: library %.1f, simulator %.1f (user %.1f); "
+                "eight: library %.1f, simulator %.1f (user %.1f)\n",
+                round, raws.back(), freeRaws.back(), one.rate, eight.rate, raw.senderCpuUs,
+                one.libraryCpuUs, one.simulatorCpuUs, one.simulatorUserUs, eight.libraryCpuUs,
+                eight.simulatorCpuUs, eight.simulatorUserUs);
             std::fflush(stdout);
         }
         const double raw = median(raws);
         const double one = median(ones);
         const double eight = median(eights);
         std::printf("ratio eight/one: %.2f\n", eight / one);
-        std::printf("raw ping-pong rec/s: %.0f\n", raw);
+        std::printf("raw ping-pong rec/s: %.0f (unpinned: %.0f)\n", raw, median(freeRaws));
         std::printf("one scale rec/s: %.0f\n", one);
         std::printf("eight scales rec/s: %.0f\n", eight);
         std::printf("ratio one/raw: %.2f\n", one / raw);
+        // Waking a sleeping core is most of what one scale costs on either side: the raw
+        // sender's own CPU per record is the floor for the library's.
+        std::printf("CPU per record (us), one scale: raw sender %.1f, library %.1f\n",
+                    median(rawSenderCpuUs), median(oneLibraryCpuUs));
+        std::printf("CPU per record (us), eight scales: library %.1f, simulator %.1f\n",
+                    median(eightLibraryCpuUs), median(eightSimulatorCpuUs));
         // The most this machine could carry if the library and the simulator had its cores
         // to themselves: cores / (library + simulator CPU per record), eight scales.
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
