@@ -22,8 +22,22 @@ ScaleDiscovery::ScaleDiscovery(Dependencies deps)
 
 ScaleDiscovery::~ScaleDiscovery() = default;
 
+bool ScaleDiscovery::refusedForRun()
+{
+    if (!m_deps.runBusy || !m_deps.runBusy()) {
+        return false;
+    }
+    if (m_deps.showError) {
+        m_deps.showError(kRunBusyMessage);
+    }
+    return true;
+}
+
 int ScaleDiscovery::Scan()
 {
+    if (refusedForRun()) {
+        return kRefusedRunBusy;
+    }
     m_deps.holder.setRunMode(RunMode::ScaleQuery);
     m_deps.holder.scaleTable().load({});
     m_bindReported = false;
@@ -51,8 +65,11 @@ int ScaleDiscovery::Scan()
     return m_listener->send(kScanDestinationPort, request);
 }
 
-void ScaleDiscovery::ConnectionTest()
+bool ScaleDiscovery::ConnectionTest()
 {
+    if (refusedForRun()) {
+        return false;
+    }
     m_deps.holder.setRunMode(RunMode::ScaleQuery);
     rebuildConnections();
     if (m_deps.listChanged) {
@@ -66,6 +83,7 @@ void ScaleDiscovery::ConnectionTest()
                            static_cast<std::uint16_t>(atoiText(row.columns.port)),
                            std::move(model)});
     }
+    return true;
 }
 
 void ScaleDiscovery::rebuildConnections()

@@ -45,7 +45,16 @@ public:
         std::function<void()> listChanged;
         std::string connectedCaption = "Connected";
         ScaleQueryPauses pauses;
+        // True while an update run is sending; unset, no run is ever busy.
+        std::function<bool()> runBusy;
     };
+
+    // While a run sends, its replies and sessions are its own: with the run mode at 1 its
+    // replies would feed the list and an answer's Disconnect would close its session, so the
+    // run would never end. A scan or test then only says so.
+    static constexpr const char* kRunBusyMessage =
+        "The scales are being updated. Try again when the update has finished.";
+    static constexpr int kRefusedRunBusy = -1;
 
     explicit ScaleDiscovery(Dependencies deps);
     ~ScaleDiscovery();
@@ -53,10 +62,12 @@ public:
     ScaleDiscovery& operator=(const ScaleDiscovery&) = delete;
 
     // "Scan": run mode 1, the list emptied, the listener started once (SCAN PORT of
-    // Tarvik.ini), the connection table rebuilt, the request broadcast. The send's result.
+    // Tarvik.ini), the connection table rebuilt, the request broadcast. The send's result,
+    // or kRefusedRunBusy with nothing done.
     int Scan();
-    // "Connection Test": run mode 1, the table rebuilt, every row queried in order.
-    void ConnectionTest();
+    // "Connection Test": run mode 1, the table rebuilt, every row queried in order. False,
+    // with nothing done, while a run is busy.
+    bool ConnectionTest();
     // The window's load: the table follows the list.
     void rebuildConnections();
 
@@ -76,6 +87,8 @@ public:
     std::uint16_t listenerPort() const;
 
 private:
+    bool refusedForRun();
+
     Dependencies m_deps;
     ConnectionTable m_connections;
     ScanReassembly m_reassembly;

@@ -19,7 +19,9 @@ ScaleQueryCommand::ScaleQueryCommand(Dependencies deps)
                    {},
                    captionLookup(std::filesystem::current_path().string(), "", "CONF_COMM",
                                  "CF_COMM_CONNECTED", "Connected"),
-                   m_deps.pauses})
+                   m_deps.pauses,
+                   // Refused before it starts while an instance, the only one that runs, is up.
+                   {}})
 {
 }
 

@@ -146,6 +146,26 @@ TEST(ScaleAnswers, AnAnswerFromAnAddressOutsideTheTableIsDropped)
     EXPECT_TRUE(f.library.calls().empty());
 }
 
+TEST(ConnectionTest, ScanAndTestLeaveABusyRunItsRepliesAndSessions)
+{
+    DiscoveryFixture f;
+    ScaleTable& table = f.holder.scaleTable();
+    table.add({"127.0.0.1", "3001", "", "QV7100", ""});
+    f.runBusy = true;
+    EXPECT_FALSE(f.discovery.ConnectionTest());
+    EXPECT_EQ(f.discovery.Scan(), ScaleDiscovery::kRefusedRunBusy);
+    f.discovery.waitForQueries();
+    EXPECT_EQ(f.holder.runMode(), RunMode::Update);
+    EXPECT_EQ(table.size(), 1u);
+    EXPECT_TRUE(f.library.calls().empty());
+    EXPECT_EQ(f.discovery.listenerPort(), 0);
+    EXPECT_EQ(f.errors, std::vector<std::string>(2, ScaleDiscovery::kRunBusyMessage));
+
+    f.runBusy = false;
+    EXPECT_TRUE(f.discovery.ConnectionTest());
+    EXPECT_EQ(f.holder.runMode(), RunMode::ScaleQuery);
+}
+
 TEST(ConnectionTest, QueriesEveryRowByItsModelInOrder)
 {
     DiscoveryFixture f;

@@ -116,6 +116,7 @@ struct DiscoveryFixture
     PostQueue posted;
     std::vector<std::string> errors;
     int listChanges = 0;
+    bool runBusy = false;
     ScaleDiscovery discovery{
         {library,
          holder,
@@ -129,7 +130,8 @@ struct DiscoveryFixture
          [this](const std::string& text) { errors.push_back(text); },
          [this] { ++listChanges; },
          "Connected",
-         {std::chrono::milliseconds(5), std::chrono::milliseconds(5)}}};
+         {std::chrono::milliseconds(5), std::chrono::milliseconds(5)},
+         [this] { return runBusy; }}};
 };
 
 // A 38-byte reply written out byte by byte, checksum computed here.

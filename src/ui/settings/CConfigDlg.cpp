@@ -175,7 +175,7 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
 CConfigDlg::~CConfigDlg() = default;
 
 void CConfigDlg::attachDiscovery(ScaleLibrary& library, ScaleQueryWorker::ConnectScale connectScale,
-                                 ScaleQueryPauses pauses)
+                                 std::function<bool()> runBusy, ScaleQueryPauses pauses)
 {
     const std::string workingFolder = std::filesystem::current_path().string();
     m_discovery = std::make_unique<ScaleDiscovery>(ScaleDiscovery::Dependencies{
@@ -188,7 +188,8 @@ void CConfigDlg::attachDiscovery(ScaleLibrary& library, ScaleQueryWorker::Connec
             m_messages.ShowMessage(text, "Ostrel", MessageIcon::Error);
         },
         [this] { showScaleList(); },
-        captionLookup(workingFolder, "", "CONF_COMM", "CF_COMM_CONNECTED", "Connected"), pauses});
+        captionLookup(workingFolder, "", "CONF_COMM", "CF_COMM_CONNECTED", "Connected"), pauses,
+        std::move(runBusy)});
     m_discovery->rebuildConnections();
 }
 
@@ -197,9 +198,11 @@ void CConfigDlg::OnScan()
     if (!m_discovery) {
         return;
     }
+    if (m_discovery->Scan() == ScaleDiscovery::kRefusedRunBusy) {
+        return;
+    }
     m_scan->setEnabled(false);
     m_scanRest->start();
-    m_discovery->Scan();
 }
 
 void CConfigDlg::endScanRest()

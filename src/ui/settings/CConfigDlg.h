@@ -84,9 +84,10 @@ public:
     void OnConnectionTest();
 
     // The scan and the test need the scale library and the engine's ConnectProcessScale
-    // (called on the query worker's thread). Without this, both buttons do nothing.
+    // (called on the query worker's thread), and refuse while runBusy() says a run sends.
+    // Without this, both buttons do nothing.
     void attachDiscovery(ScaleLibrary& library, ScaleQueryWorker::ConnectScale connectScale,
-                         ScaleQueryPauses pauses = {});
+                         std::function<bool()> runBusy, ScaleQueryPauses pauses = {});
     ScaleDiscovery* discovery() const { return m_discovery.get(); }
     static constexpr int kScanRestMs = 5000;
 

@@ -100,9 +100,11 @@ void CMainDlg::OnInitDialog()
     // Its scan and test connect scales through the engine from their own thread; the
     // engine hands them the library's answers while the run mode says so.
     m_config->attachDiscovery(
-        m_library, [this](const std::string& ip, std::uint16_t port, std::uint16_t model) {
+        m_library,
+        [this](const std::string& ip, std::uint16_t port, std::uint16_t model) {
             return OnConnectScale(ip, port, model);
-        });
+        },
+        [this] { return m_controller->runBusy(); });
     ScaleDiscovery* discovery = m_config->discovery();
     m_controller->setScaleQueryReplyHandler(
         [discovery](const SendBlock& block) { return discovery->OnScaleReply(block); });
