@@ -86,9 +86,14 @@ bool ScaleDiscovery::ConnectionTest()
     return true;
 }
 
+const ConnectionTable& ScaleDiscovery::connections() const
+{
+    return m_deps.holder.connections();
+}
+
 void ScaleDiscovery::rebuildConnections()
 {
-    m_connections.rebuild(m_deps.holder.scaleTable());
+    m_deps.holder.connections().rebuild(m_deps.holder.scaleTable());
 }
 
 void ScaleDiscovery::OnDatagram(std::span<const std::uint8_t> datagram)
@@ -108,7 +113,7 @@ void ScaleDiscovery::OnScanReply(const ScanReplyBytes& reply)
     char ip[16];
     std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", reply[10], reply[11], reply[12], reply[13]);
     const auto port = static_cast<std::uint16_t>((reply[22] << 8) | reply[23]);
-    m_connections.setPort(ConnectionTable::key(ip, -1), port);
+    m_deps.holder.connections().setPort(ConnectionTable::key(ip, -1), port);
     m_queries.enqueue({ip, port, ""});
 }
 
@@ -131,7 +136,7 @@ int ScaleDiscovery::InsertRecvDataToINI(int connectionId, const char* ipText,
 {
     trace("InsertRecvDataToINI begin");
     const std::string key = ConnectionTable::key(ipText, static_cast<std::int16_t>(connectionId));
-    const std::optional<std::uint16_t> port = m_connections.port(key);
+    const std::optional<std::uint16_t> port = m_deps.holder.connections().port(key);
     if (!port) {
         return 0;
     }

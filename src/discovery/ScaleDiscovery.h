@@ -1,7 +1,7 @@
 // ScaleDiscovery: the scan and the connection test over the settings holder's scale list.
 // It owns the scan listener (started at the first scan, kept until destruction), the
-// reassembly of its datagrams, the connection table and the worker that queries scales; it
-// filters the scale library's answers and brings them into the list.
+// reassembly of its datagrams and the worker that queries scales; it keeps the holder's
+// connection table, filters the scale library's answers and brings them into the list.
 //
 // Threads: Scan, ConnectionTest, rebuildConnections and the posted tasks run on the thread
 // that owns the scale list (the owner's). OnScaleReply runs on the library's thread; the
@@ -9,7 +9,6 @@
 // posted to the owner. The owner stops routing library replies here before destroying it.
 #pragma once
 
-#include "discovery/ConnectionTable.h"
 #include "discovery/ScaleAnswer.h"
 #include "discovery/ScaleQuery.h"
 #include "discovery/ScanReassembly.h"
@@ -22,6 +21,7 @@
 namespace ostrel {
 
 class CUDPServer;
+class ConnectionTable;
 class ScaleLibrary;
 class SettingsHolder;
 
@@ -82,7 +82,7 @@ public:
     // Until the queries given so far have been sent.
     void waitForQueries();
     bool queriesBusy() { return m_queries.busy(); }
-    const ConnectionTable& connections() const { return m_connections; }
+    const ConnectionTable& connections() const;
     // The listener's bound port, 0 before the first scan or while unbound.
     std::uint16_t listenerPort() const;
 
@@ -90,7 +90,6 @@ private:
     bool refusedForRun();
 
     Dependencies m_deps;
-    ConnectionTable m_connections;
     ScanReassembly m_reassembly;
     std::atomic<bool> m_bindReported{false};
     ScaleQueryWorker m_queries;

@@ -1,9 +1,11 @@
 // The settings holder's state: the price decimal point text, the scale count and the run mode
 // that runs and the scale library's callbacks read, and the configuration window's scale list
-// with its ScaleRecord table. The configuration window shows and edits this one copy; the
-// headless program loads it at start-up as the hidden window would.
+// with its ScaleRecord table, and the connection table of a scan or test. The configuration
+// window shows and edits this one copy; the headless program loads it at start-up as the
+// hidden window would.
 #pragma once
 
+#include "discovery/ConnectionTable.h"
 #include "discovery/ScaleRecord.h"
 #include "settings/ScaleTable.h"
 
@@ -44,6 +46,9 @@ public:
     ScaleTable& scaleTable() { return m_scaleTable; }
     const ScaleTable& scaleTable() const { return m_scaleTable; }
     std::vector<ScaleRecord>& scaleRecords() { return m_scaleRecords; }
+    // Which scales' answers a scan or test accepts; it has a lock of its own.
+    ConnectionTable& connections() { return m_connections; }
+    const ConnectionTable& connections() const { return m_connections; }
 
 private:
     mutable std::mutex m_mutex; // guards the text; the numbers are atomic
@@ -52,6 +57,7 @@ private:
     std::atomic<RunMode> m_runMode{RunMode::Update};
     ScaleTable m_scaleTable;
     std::vector<ScaleRecord> m_scaleRecords;
+    ConnectionTable m_connections;
 };
 
 } // namespace ostrel
