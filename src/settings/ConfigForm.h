@@ -51,8 +51,8 @@ struct ConfigSaveResult
 };
 
 // Save in its order: CONFIG ROOT, Update Cycle, Update Interval, Decimal Point, the scale
-// list. It stops at the first failed step; what was written stays written. `paths` come from
-// the documents folder fetched again for this Save.
+// list. It stops at the first failed step; what was written stays written. `paths` are the
+// program's: its documents folder is fixed when it starts (environment and XDG settings).
 ConfigSaveResult saveConfigForm(const SettingsPaths& paths, const ConfigFormTexts& form,
                                 const std::vector<ScaleListColumns>& rows);
 
