@@ -78,8 +78,25 @@ private slots:
         QVERIFY(program.mainDlg->controller().windowOpen());
         QVERIFY(!config->findChild<QLineEdit*>("configFileEdit")->isEnabled());
         QVERIFY(config->findChild<QPushButton*>("browserButton")->isHidden());
-        QCOMPARE(config->findChild<QPushButton*>("saveButton")->property("controlId").toInt(),
-                 1021);
+        const std::vector<std::pair<const char*, int>> ids{{"configFileLabel", 1014},
+                                                           {"configFileEdit", 1016},
+                                                           {"browserButton", 1012},
+                                                           {"scaleList", 1017},
+                                                           {"addButton", 1018},
+                                                           {"editButton", 1019},
+                                                           {"deleteButton", 1020},
+                                                           {"saveButton", 1021},
+                                                           {"updateCycleLabel", 1037},
+                                                           {"updateCycleBox", 1038},
+                                                           {"updateIntervalEdit", 1040},
+                                                           {"scanButton", 1084},
+                                                           {"connectionTestButton", 1085},
+                                                           {"decimalPointBox", 1090}};
+        for (const auto& [name, id] : ids) {
+            const QWidget* control = config->findChild<QWidget*>(QString::fromLatin1(name));
+            QVERIFY2(control != nullptr, name);
+            QCOMPARE(control->property("controlId").toInt(), id);
+        }
         QTreeWidget* list = config->scaleList();
         QCOMPARE(list->columnCount(), 7);
         QCOMPARE(list->headerItem()->text(2), QStringLiteral("Connection"));
@@ -112,6 +129,33 @@ private slots:
         QTRY_VERIFY(!program.mainDlg->controller().runBusy());
     }
 
+    void scanAndTestWaitForARunThatIsSending()
+    {
+        TrayProgram program;
+        program.start();
+        program.writeData("PLU1.TXT", {"1,101,Apple,120"});
+        QVERIFY(chooseMenuItem(program.menu(), "directDownloadAction"));
+        QVERIFY(program.runStarted());
+        program.mainDlg->OnCommand(Command::Configuration); // the menu may still be closing
+        CConfigDlg* config = program.mainDlg->configDlg();
+        QTRY_VERIFY(config->isVisible());
+
+        clickButton(config, "scanButton");
+        clickButton(config, "connectionTestButton");
+        const auto messages = program.sink.recorder.messages();
+        QCOMPARE(messages.size(), std::size_t{2});
+        QCOMPARE(messages.back().text, std::string(ScaleDiscovery::kRunBusyMessage));
+        QVERIFY(config->findChild<QPushButton*>("scanButton")->isEnabled());
+        QCOMPARE(config->scaleList()->topLevelItemCount(), 1);
+        SettingsHolder& holder = program.mainDlg->controller().settingsHolder();
+        QCOMPARE(holder.runMode(), RunMode::Update);
+
+        // The run's replies still reach it, and it ends.
+        program.library.pump();
+        QTRY_VERIFY(!program.mainDlg->controller().runBusy());
+        QCOMPARE(program.library.sent().size(), std::size_t{1});
+    }
+
     void closeRequestReloadsTwiceAndClearsTheFlag()
     {
         TrayProgram program;
@@ -133,16 +177,17 @@ private slots:
         TrayProgram program;
         program.start();
         CConfigDlg* config = program.mainDlg->configDlg();
+        config->show();
         QTreeWidget* list = config->scaleList();
 
         enterScale("127.0.0.3", "5002", "Deli", "QV7600");
-        config->OnAdd();
+        clickButton(config, "addButton");
         QCOMPARE(column(list, CConfigDlg::IpColumn), (QStringList{"127.0.0.2", "127.0.0.3"}));
         QCOMPARE(column(list, CConfigDlg::ModelColumn), (QStringList{"QV7100", "QV7600"}));
 
         // The padded forms are equal: refused.
         enterScale("127.000.000.003", "5009", "Copy");
-        config->OnAdd();
+        clickButton(config, "addButton");
         QCOMPARE(list->topLevelItemCount(), 2);
         const auto messages = program.sink.recorder.messages();
         QCOMPARE(messages.back().text, std::string("There is a same IP"));
@@ -151,13 +196,13 @@ private slots:
         // Edit of the row keeping its own address is accepted; taking another's is not.
         list->setCurrentItem(list->topLevelItem(1));
         enterScale("127.0.0.3", "40000", "Meat");
-        config->OnEdit();
+        clickButton(config, "editButton");
         QCOMPARE(column(list, CConfigDlg::PortColumn), (QStringList{"5001", "40000"}));
         QCOMPARE(column(list, CConfigDlg::NameColumn), (QStringList{"", "Meat"}));
         program.sink.recorder.clear();
         list->setCurrentItem(list->topLevelItem(1));
         enterScale("127.0.0.2", "1", "Clash");
-        config->OnEdit();
+        clickButton(config, "editButton");
         QCOMPARE(column(list, CConfigDlg::NameColumn), (QStringList{"", "Meat"}));
         QCOMPARE(program.sink.recorder.messages().size(), std::size_t{1});
     }
@@ -198,7 +243,7 @@ private slots:
         QTreeWidget* list = config->scaleList();
 
         // Nothing checked: the message, and nothing goes.
-        config->OnDelete();
+        clickButton(config, "deleteButton");
         QCOMPARE(program.sink.recorder.messages().back().text, std::string("Please, Select an IP"));
 
         // The header click both ways.
@@ -213,10 +258,10 @@ private slots:
         list->topLevelItem(2)->setCheckState(0, Qt::Checked);
         list->setCurrentItem(list->topLevelItem(1));
         program.sink.recorder.setNextAnswer(MessageAnswer::No);
-        config->OnDelete();
+        clickButton(config, "deleteButton");
         QCOMPARE(list->topLevelItemCount(), 3);
         program.sink.recorder.setNextAnswer(MessageAnswer::Yes);
-        config->OnDelete();
+        clickButton(config, "deleteButton");
         QCOMPARE(program.sink.recorder.messages().back().text,
                  std::string("Do you want to delete the selected IP?"));
         QCOMPARE(column(list, CConfigDlg::IpColumn), QStringList{"10.0.0.2"});
