@@ -23,6 +23,7 @@ cmake -S . -B "${build}" -G Ninja \
   -DCMAKE_INSTALL_PREFIX=/usr \
   -DCMAKE_CXX_FLAGS="${cxxflags}" \
   -DCMAKE_EXE_LINKER_FLAGS="${ldflags}" \
+  -DCMAKE_STRIP="${PWD}/packaging/debian/strip" \
   -DOSTREL_BUILD_TESTS=OFF -DOSTREL_BUILD_BENCH=OFF \
   -DOSTREL_MAN_PAGES=ON -DOSTREL_SOURCE_TREE_TEMPLATE=OFF >/dev/null
 cmake --build "${build}" -j "$(nproc)"
