@@ -30,7 +30,8 @@ void FixedFieldRows::fill(const std::vector<PluField>& fields)
     for (const PluField& field : fields) {
         m_rows.push_back({field.number, field.name, {}, {}, {}});
     }
-    m_selected = std::size_t{0};
+    // No structure list gives no rows, and then nothing is selected.
+    m_selected = m_rows.empty() ? std::nullopt : std::optional<std::size_t>{0};
 }
 
 void FixedFieldRows::showStored(const std::vector<FixedFieldDef>& stored)

@@ -43,7 +43,8 @@ bool isMarkedColumn(const std::vector<FixedRowCells>& rows, std::size_t position
 class FixedFieldRows final
 {
 public:
-    // One row per field, the other cells empty; row 0 becomes the selected row.
+    // One row per field, the other cells empty; row 0 becomes the selected row
+    // (none without rows).
     void fill(const std::vector<PluField>& fields);
     // Stored record n shows in row n: start, start + length and length, written for every
     // record, also an undefined one. Records beyond the last row change no row.

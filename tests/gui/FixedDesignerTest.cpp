@@ -122,7 +122,10 @@ private slots:
         QVERIFY(folder.exposed);
         QPlainTextEdit* box = sampleBox(&window);
         QCOMPARE(box->toPlainText(), QStringLiteral("ABCDEFGHIJKL"));
-        QCOMPARE(labelText(&window, "fieldNameLabel"), QString(34, ' ') + "Dept");
+        // The opening names the first row plainly; a row click draws it indented in blue.
+        auto* fieldName = child<QLabel>(&window, "fieldNameLabel");
+        QCOMPARE(fieldName->text(), QStringLiteral("Dept"));
+        QVERIFY(fieldName->palette().color(QPalette::WindowText) != QColor(0, 0, 255));
 
         dragOver(box, 3, 7);
         QCOMPARE(rowCells(&window, 0), (QStringList{"3", "7", "4"}));
@@ -149,12 +152,39 @@ private slots:
 
         // Another row takes the next selection; Clear One empties only that row.
         clickFieldRow(&window, 2);
-        QCOMPARE(labelText(&window, "fieldNameLabel"), QString(34, ' ') + "Comm. Name(1)");
+        QCOMPARE(fieldName->text(), QString(34, ' ') + "Comm. Name(1)");
+        QCOMPARE(fieldName->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         dragOver(box, 7, 12);
         QCOMPARE(rowCells(&window, 2), (QStringList{"7", "12", "5"}));
         clickButton(&window, "clearOneButton");
         QCOMPARE(rowCells(&window, 2), (QStringList{"", "", ""}));
         QCOMPARE(rowCells(&window, 0), (QStringList{"3", "7", "4"}));
+        window.hide();
+    }
+
+    void aReopeningShowsOnlyWhatItsOwnFilesHold()
+    {
+        FixedFolder folder;
+        CPluFileSettingDlg& window = folder.openWindow();
+        QVERIFY(folder.exposed);
+        dragOver(sampleBox(&window), 3, 7);
+        QCOMPARE(labelText(&window, "startPointLabel"), QStringLiteral("Start Point : 3"));
+        window.hide();
+
+        // The sample and the structure list are gone: the window still opens, empty.
+        std::filesystem::remove(folder.dataFile("PLU1.TXT"));
+        std::filesystem::remove(folder.paths.structFile);
+        window.prepareOpening();
+        window.show();
+        QVERIFY(sampleBox(&window)->toPlainText().isEmpty());
+        QCOMPARE(child<QTableWidget>(&window, "fieldList")->rowCount(), 0);
+        QCOMPARE(labelText(&window, "fieldNameLabel"), QString());
+        QCOMPARE(labelText(&window, "selectStringLabel"), QStringLiteral("Select String :"));
+        QCOMPARE(labelText(&window, "startPointLabel"), QStringLiteral("Start Point :"));
+        QCOMPARE(labelText(&window, "endPointLabel"), QStringLiteral("End Point :"));
+        // With no row, Clear One has nothing to clear.
+        clickButton(&window, "clearOneButton");
+        QVERIFY(!window.fixedGroup().rows().selected());
         window.hide();
     }
 

@@ -292,6 +292,39 @@ private slots:
         window.hide();
     }
 
+    void aReopeningSelectsNoRowAndAPreviewEndingLateKeepsTheSave()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[TYPE]\nFILETYPE=1\n");
+        folder.writeData("PLU1.TXT", {"101,5,Apple,1.20"});
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(waitForPreview(window));
+        clickRow(&window, 0);
+        window.hide();
+
+        // Opened again: Down waits for a row to be clicked.
+        window.prepareOpening();
+        window.show();
+        const QStringList order = columnTexts(&window, 1);
+        clickButton(&window, "downButton");
+        QCOMPARE(columnTexts(&window, 1), order);
+        QVERIFY(
+            child<QTableWidget>(&window, "columnList")->selectionModel()->selectedRows().isEmpty());
+
+        // A Save while the sample is still read, then its values: OK has nothing left to ask.
+        QVERIFY(window.separatedGroup().previewPending());
+        folder.messages.clear();
+        clickButton(&window, "saveButton");
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"101", "5", "Apple", "1.20"}));
+        clickButton(&window, "okButton");
+        QCOMPARE(messageTexts(folder.messages), (std::vector<std::string>{"Save is completed!"}));
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+    }
+
     void replaceOpensTheRulesWindowWithTheFieldListForEitherType()
     {
         FormatFolder folder;

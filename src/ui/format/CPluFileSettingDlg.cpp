@@ -264,12 +264,14 @@ void CPluFileSettingDlg::accept()
         },
         m_paths.tarvikIni, m_messages);
     m_separated->stopPreview();
+    m_fixed->stopSampleReading();
     done(QDialog::Accepted);
 }
 
 void CPluFileSettingDlg::reject()
 {
     m_separated->stopPreview();
+    m_fixed->stopSampleReading();
     if (m_session.cancelClosesWithOk()) {
         done(QDialog::Accepted);
     } else {

@@ -35,6 +35,10 @@ namespace {
 constexpr std::size_t kSliceBytes = std::size_t{64} * 1024;
 constexpr qint64 kSliceMs = 10;      // short enough that input is answered at once
 constexpr int kFieldNameIndent = 34; // blanks before the selected field's name
+// The selection labels before anything is marked.
+constexpr QLatin1String kSelectStringText("Select String :");
+constexpr QLatin1String kStartPointText("Start Point :");
+constexpr QLatin1String kEndPointText("End Point :");
 
 enum Column : int
 {
@@ -107,18 +111,19 @@ void FixedDesignerGroup::createControls(QWidget* window, const DialogUnits& unit
     m_fieldName =
         placeControl<QLabel>(window, units, "fieldNameLabel", 1032, {258, 109, 227, 10}, QString());
     m_fieldName->setAutoFillBackground(true);
-    QPalette namePalette = m_fieldName->palette();
-    namePalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    namePalette.setColor(QPalette::Window, namePalette.color(QPalette::Button));
-    m_fieldName->setPalette(namePalette);
+    m_plainNamePalette = m_fieldName->palette();
+    m_drawnNamePalette = m_plainNamePalette;
+    m_drawnNamePalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    // Qt has no role for the active window border; the button face is its nearest colour.
+    m_drawnNamePalette.setColor(QPalette::Window, m_plainNamePalette.color(QPalette::Button));
 
     sunken("selectionFrame", {252, 127, 238, 40});
     m_selectString = placeControl<QLabel>(window, units, "selectStringLabel", 1033,
-                                          {258, 131, 226, 9}, QStringLiteral("Select String :"));
+                                          {258, 131, 226, 9}, kSelectStringText);
     m_startPoint = placeControl<QLabel>(window, units, "startPointLabel", 1034, {258, 144, 226, 9},
-                                        QStringLiteral("Start Point :"));
+                                        kStartPointText);
     m_endPoint = placeControl<QLabel>(window, units, "endPointLabel", 1035, {258, 157, 225, 9},
-                                      QStringLiteral("End Point :"));
+                                      kEndPointText);
 
     const auto button = [&](const char* name, int id, int x, const char* text) {
         auto* made = placeControl<QPushButton>(window, units, name, id, {x, 175, 34, 19},
@@ -175,10 +180,15 @@ void FixedDesignerGroup::selectStartRow(const std::string& text)
         m_startRow->findText(fromCodePage(text), Qt::MatchFixedString | Qt::MatchCaseSensitive));
 }
 
-void FixedDesignerGroup::discardSampleLines()
+void FixedDesignerGroup::stopSampleReading()
 {
     m_readTimer.stop();
     m_reader.reset();
+}
+
+void FixedDesignerGroup::discardSampleLines()
+{
+    stopSampleReading();
     m_lines.clear();
     m_sampleLines->clear();
 }
@@ -187,11 +197,21 @@ void FixedDesignerGroup::fillFieldRows(const std::vector<PluField>& fields)
 {
     m_rows.fill(fields);
     showRows();
-    showFieldName();
+    // The opening names the first row plainly; a row click draws the name in blue.
+    m_fieldName->setPalette(m_plainNamePalette);
+    m_fieldName->setText(m_rows.rows().empty() ? QString()
+                                               : fromCodePage(m_rows.rows().front().name));
+    // The last opening's selection means nothing on this one's sample.
+    m_selectString->setText(kSelectStringText);
+    m_startPoint->setText(kStartPointText);
+    m_endPoint->setText(kEndPointText);
 }
 
 void FixedDesignerGroup::loadSample(const std::string& samplePath)
 {
+    // Whatever happens below, the box never goes on showing an earlier sample.
+    discardSampleLines();
+    showSampleLine(0);
     if (!fileExists(m_context.paths.prsFile)) {
         m_context.messages.ShowMessage("File not found! : \"PLUPrs.prs\"", "Ostrel",
                                        MessageIcon::Warning);
@@ -294,8 +314,9 @@ void FixedDesignerGroup::showRows()
     }
 }
 
-void FixedDesignerGroup::showFieldName()
+void FixedDesignerGroup::drawFieldName()
 {
+    m_fieldName->setPalette(m_drawnNamePalette);
     QString text(kFieldNameIndent, QLatin1Char(' '));
     if (const auto selected = m_rows.selected()) {
         text += fromCodePage(m_rows.rows()[*selected].name);
@@ -341,7 +362,7 @@ void FixedDesignerGroup::onRowPressed(const QPoint& position)
     m_context.session.markModified();
     const int row = m_list->rowAt(position.y());
     m_rows.select(row < 0 ? std::nullopt : std::optional<std::size_t>(row));
-    showFieldName();
+    drawFieldName();
 }
 
 void FixedDesignerGroup::clearOne()

@@ -11,6 +11,7 @@
 #include "settings/SettingsPaths.h"
 
 #include <QObject>
+#include <QPalette>
 #include <QTimer>
 
 #include <memory>
@@ -54,6 +55,8 @@ public:
     void selectStartRow(const std::string& text);
     // "Browser" picked a folder: the sample lines held so far are dropped.
     void discardSampleLines();
+    // The window closes: a sample still being read is left; the next opening reads it again.
+    void stopSampleReading();
 
     // One row per field with empty cells; the first row becomes the selected one.
     void fillFieldRows(const std::vector<PluField>& fields);
@@ -86,7 +89,7 @@ private:
     void showStoredDefinitions();
     void showSampleLine(std::size_t index);
     void showRows();
-    void showFieldName();
+    void drawFieldName();
     void markSelection();
     void onRowPressed(const QPoint& position);
     void clearOne();
@@ -105,6 +108,8 @@ private:
     SampleBox* m_sample = nullptr;
     MarkingStrip* m_strip = nullptr;
     QLabel* m_fieldName = nullptr;
+    QPalette m_plainNamePalette;
+    QPalette m_drawnNamePalette;
     QLabel* m_selectString = nullptr;
     QLabel* m_startPoint = nullptr;
     QLabel* m_endPoint = nullptr;

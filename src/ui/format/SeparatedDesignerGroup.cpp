@@ -139,6 +139,8 @@ void SeparatedDesignerGroup::loadSettings()
     if (m_startRow->currentIndex() < 0) {
         m_startRow->clearEditText();
     }
+    // No row is selected in a window just opened; Up and Down wait for a click.
+    m_order.select(std::nullopt);
     m_context.session.markModified();
 }
 
@@ -164,13 +166,18 @@ bool SeparatedDesignerGroup::startValueScan(const std::string& samplePath)
         return false;
     }
     const SeparatedForm current = form();
-    return m_scan.start(samplePath, current.comment, current.effectiveSeparator(),
-                        [this](const std::vector<std::string>& values) {
-                            m_order.setValues(values);
-                            showRows();
-                            m_context.session.markModified();
-                            emit previewFinished();
-                        });
+    const bool started = m_scan.start(samplePath, current.comment, current.effectiveSeparator(),
+                                      [this](const std::vector<std::string>& values) {
+                                          m_order.setValues(values);
+                                          showRows();
+                                          emit previewFinished();
+                                      });
+    // The list changes when the preview starts, as far as the flag goes: a Save made while a
+    // long sample is still read must not be undone by the values arriving after it.
+    if (started) {
+        m_context.session.markModified();
+    }
+    return started;
 }
 
 void SeparatedDesignerGroup::showArrowImages()
