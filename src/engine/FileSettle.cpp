@@ -56,7 +56,9 @@ FileSettle::Split FileSettle::split(const std::vector<DataFileEntry>& files, int
         const std::int64_t quiet = std::max(wall - stamp->mtimeNs, steady - now.sinceNs);
         const bool writerHoldsIt = heldOpenForWriting(file.path).value_or(false);
         if (quiet >= period && !writerHoldsIt) {
-            result.settled.push_back(file);
+            // Sent before an older file that is still written, its prices would be overwritten
+            // by that file's older ones.
+            (result.unsettled.empty() ? result.settled : result.heldBehind).push_back(file);
             continue;
         }
         result.unsettled.push_back(file.path);

@@ -31,8 +31,11 @@ public:
 
     struct Split
     {
-        std::vector<DataFileEntry> settled; // in the order given
+        std::vector<DataFileEntry> settled; // in the order given, up to the first unsettled
         std::vector<std::string> unsettled;
+        // Settled, but after an unsettled file in the order given (oldest first): they wait,
+        // so that no file goes to the scales before an older one.
+        std::vector<DataFileEntry> heldBehind;
         std::int64_t waitMs = 0; // until the first unsettled file may have settled
     };
     // A file settled when its last write is the settle period old, or when this object has

@@ -219,6 +219,9 @@ void UpdateController::Impl::noteUnsettled(const FileSettle::Split& split)
     for (const std::string& path : split.unsettled) {
         trace(path + " is still being written: left for the next trigger");
     }
+    for (const DataFileEntry& file : split.heldBehind) {
+        trace(file.path + " waits for an older file that is still being written");
+    }
     const bool wasWaiting = m_settleWaitMs != 0;
     m_settleWaitMs = split.waitMs;
     m_run.setEarlyTick(static_cast<std::uint32_t>(split.waitMs));

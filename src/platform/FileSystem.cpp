@@ -4,6 +4,7 @@
 #include "platform/Trace.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -332,6 +334,17 @@ RenameResult renameNoReplace(const std::string& from, const std::string& to, std
 
 std::optional<bool> heldOpenForWriting(const std::string& path)
 {
+    // A writer that opens the file while the lease is held makes the kernel signal us with
+    // SIGIO, whose default action ends the program. Nothing here uses SIGIO otherwise.
+    static std::once_flag ignoreSigio;
+    std::call_once(ignoreSigio, [] {
+        struct sigaction current
+        {
+        };
+        if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            ::signal(SIGIO, SIG_IGN);
+        }
+    });
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return std::nullopt;

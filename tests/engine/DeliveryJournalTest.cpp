@@ -113,23 +113,31 @@ TEST(FileSettle, QuietForTheSettlePeriodByFileTimeOrByWhatItSaw)
     EXPECT_TRUE(settle.split(files, 2).settled.empty());
 }
 
-TEST(FileSettle, AWriterThatHoldsTheFileOpenKeepsItUnsettled)
+TEST(FileSettle, AWriterThatHoldsTheFileOpenKeepsItAndEveryNewerFileBack)
 {
     TempDir dir;
     const std::string path = dir.file("PLU1.TXT");
+    const std::string newer = dir.file("PLU2.TXT");
     test::writeFile(path, "1,1,a,1\r\n");
+    test::writeFile(newer, "1,1,b,1\r\n");
     const int writer = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     ASSERT_GE(writer, 0);
     if (!heldOpenForWriting(path).has_value()) {
         ::close(writer);
         GTEST_SKIP() << "this file system does not tell";
     }
-    const std::int64_t later = fileStamp(path)->mtimeNs + 60'000'000'000;
+    const std::int64_t later = fileStamp(newer)->mtimeNs + 60'000'000'000;
     FileSettle settle({[&] { return later; }, [] { return std::int64_t{0}; }});
-    const std::vector<DataFileEntry> files{{path, {}, {}}};
-    EXPECT_TRUE(settle.split(files, 2).settled.empty());
+    const std::vector<DataFileEntry> files{{path, {}, {}}, {newer, {}, {}}};
+    auto split = settle.split(files, 2);
+    EXPECT_TRUE(split.settled.empty());
+    EXPECT_EQ(split.unsettled, (std::vector<std::string>{path}));
+    ASSERT_EQ(split.heldBehind.size(), 1u);
+    EXPECT_EQ(split.heldBehind[0].path, newer);
     ::close(writer);
-    EXPECT_EQ(settle.split(files, 2).settled.size(), 1u);
+    split = settle.split(files, 2);
+    EXPECT_EQ(split.settled.size(), 2u);
+    EXPECT_TRUE(split.heldBehind.empty());
 }
 
 } // namespace
