@@ -1,6 +1,7 @@
 #include "engine/UpdateController.h"
 
 #include "engine/FileSettle.h"
+#include "engine/LayoutCheck.h"
 #include "engine/RunBlocks.h"
 #include "engine/RunOutcome.h"
 #include "engine/RunSettings.h"
@@ -187,8 +188,13 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
         // HasNewDataFile first: it also routes the library's replies back to runs.
         const bool fileIsNew = HasNewDataFile(split.settled, m_settings.createDate, m_holder) == 1;
         if (fileIsNew || m_run.catchUpPendingLocked(m_settings.scales)) {
-            // Prices scaled by a wrong power of ten must never reach a scale.
+            // Prices scaled by a wrong power of ten must never reach a scale, and files no line
+            // of which can become a record must not be backed up as delivered.
             refusal = decimalPointProblem(m_holder.decimalPointText());
+            if (refusal.empty()) {
+                refusal = layoutProblem(m_settings.fileType, m_format, m_deps.paths.pluIdIni,
+                                        m_deps.paths.prsFile);
+            }
             if (!refusal.empty()) {
                 m_settingsError = refusal;
             } else {

@@ -22,8 +22,9 @@ namespace {
 
 using ::testing::HasSubstr;
 
-const std::string kIpA = "127.0.0.2";
-const std::string kIpB = "127.0.0.3";
+// Addresses of their own, so no scale of a test running beside these takes their ports.
+const std::string kIpA = "127.0.9.2";
+const std::string kIpB = "127.0.9.3";
 
 // A folder nobody may rename in: mode 0555, and for root (whom modes do not stop) the
 // immutable flag. False when neither holds here.
@@ -282,6 +283,31 @@ TEST_F(FaultMatrixE2e, EmptyNewestFileDoesNotBlockTheOlderOnes)
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     expectLevel();
     EXPECT_EQ(backups().size(), 2u);
+}
+
+TEST_F(FaultMatrixE2e, ALayoutWithoutAPluNumberKeepsTheFilesUntilItIsMended)
+{
+    serve();
+    registerScales();
+    drop("A", 1, 6);
+    const std::string pluId = shop.documents() + "/VEK/Ostrel/Config/PluID.ini";
+    const std::string mapped = test::readFile(pluId);
+    test::writeFile(pluId, "[PLU ID]\r\nID01=0001\r\n[PLU NAME]\r\nNAME01=Dept\r\n");
+    RunResult run = once();
+    EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
+    EXPECT_THAT(run.err, HasSubstr("has no column for the PLU number (field 2)"));
+    shop.setKey("TYPE", "FILETYPE", "7");
+    run = once();
+    EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
+    EXPECT_THAT(run.err, HasSubstr("[TYPE] \"FILETYPE\" is 7"));
+    EXPECT_EQ(received(0) + received(1), 0u);
+    EXPECT_TRUE(backups().empty());
+
+    shop.setKey("TYPE", "FILETYPE", "1");
+    test::writeFile(pluId, mapped);
+    run = once();
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    expectLevel();
 }
 
 TEST_F(FaultMatrixE2e, ReadOnlyPluFolderIsReportedAndNothingIsSentTwice)

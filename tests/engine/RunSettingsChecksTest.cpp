@@ -3,6 +3,7 @@
 #include "FakeScaleLibrary.h"
 #include "RunTestSupport.h"
 
+#include "engine/LayoutCheck.h"
 #include "engine/RunSettings.h"
 
 #include <gmock/gmock.h>
@@ -219,6 +220,34 @@ TEST_F(RunSettingsChecks, AStopLetsGoOfAScaleStillBeingChecked)
     library.pump();
     ASSERT_TRUE(waiter.waitFor(2));
     EXPECT_TRUE(waiter.summaries().back().scales[0].succeeded);
+}
+
+TEST(LayoutCheck, ALayoutThatGivesNoLineAPluNumberIsAProblem)
+{
+    test::TempDir dir;
+    const std::string pluId = dir.file("PluID.ini");
+    const std::string prs = dir.file("PLUPrs.prs");
+    ImportFormat format;
+    EXPECT_THAT(layoutProblem(kSeparatedType, format, pluId, prs),
+                HasSubstr("The column order in " + pluId + " has no column for the PLU number"));
+    writeFile(pluId, "[PLU ID]\nID01=0001\nID02=\nID03=0002\n"); // the list ends at ID02
+    EXPECT_THAT(layoutProblem(kSeparatedType, format, pluId, prs), HasSubstr("field 2"));
+    writeFile(pluId, "[PLU ID]\nID01=0001\nID02=0002\n");
+    EXPECT_EQ(layoutProblem(kSeparatedType, format, pluId, prs), "");
+
+    // A fixed line's second definition holds the PLU number.
+    const std::string noPlace = "The fixed layout in " + prs + " gives the PLU number";
+    format.fixedFields = {{1, 0, 2}};
+    EXPECT_THAT(layoutProblem(kFixedType, format, pluId, prs), HasSubstr(noPlace));
+    format.fixedFields = {{1, 0, 2}, {2, 2, 0}, {4, 8, 6}};
+    EXPECT_THAT(layoutProblem(kFixedType, format, pluId, prs), HasSubstr(noPlace));
+    format.fixedFields[1] = {2, -1, 6};
+    EXPECT_THAT(layoutProblem(kFixedType, format, pluId, prs), HasSubstr(noPlace));
+    format.fixedFields[1] = {2, 2, 6};
+    EXPECT_EQ(layoutProblem(kFixedType, format, pluId, prs), "");
+
+    EXPECT_THAT(layoutProblem(0, format, pluId, prs),
+                HasSubstr("[TYPE] \"FILETYPE\" is 0; it must be 1 (separated) or 2 (fixed)."));
 }
 
 TEST_F(RunSettingsChecks, ReadRunSettingsBuildsTheScaleEntries)
