@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kBlanks = " \t\r\n";
+// Only the blank itself: with the Tab separator a leading tab is an empty first column.
+constexpr std::string_view kBlanks = " ";
 
 std::string_view trimBlanks(std::string_view text)
 {

@@ -151,6 +151,7 @@ TEST_F(Preview, DoubledSeparatorsKeepOneEmptyColumn)
     // Any character of the separator splits, runs counting once.
     EXPECT_EQ(splitPreviewValues("1;2|3;|4", ";|"), (V{"1", "2", "3", "4"}));
     EXPECT_EQ(splitPreviewValues("1\t\t3", "\t"), (V{"1", "", "3"}));
+    EXPECT_EQ(splitPreviewValues("\t\t5", "\t"), (V{"", "5"}));
     EXPECT_EQ(splitPreviewValues("one line", ""), (V{"one line"}));
     EXPECT_EQ(splitPreviewValues(",,,", ","), (V{""}));
     EXPECT_TRUE(splitPreviewValues("", ",").empty());
