@@ -10,6 +10,7 @@
 #include "protocol/TcpScaleLibrary.h"
 #include "ui/format/CPluFileSettingDlg.h"
 #include "ui/format/SeparatedDesignerGroup.h"
+#include "ui/shell/DialogUnits.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -18,6 +19,8 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest>
+
+#include <array>
 
 namespace ostrel {
 
@@ -125,6 +128,43 @@ class PluFileSettingDlgTest final : public QObject
     Q_OBJECT
 
 private slots:
+    void everyControlSitsAtItsPlaceWithItsId()
+    {
+        FormatFolder folder;
+        CPluFileSettingDlg& window = folder.window();
+        const DialogUnits units(window.font());
+        QCOMPARE(window.size(), units.size(503, 363));
+        // Id, then left, top, width and height in dialog units.
+        const std::vector<std::array<int, 5>> places = {
+            {1015, 46, 14, 150, 13},  {1011, 200, 12, 38, 17},    {1087, 69, 35, 70, 13},
+            {1086, 141, 37, 11, 11},  {1088, 154, 35, 42, 13},    {1089, 200, 33, 38, 17},
+            {1060, 7, 67, 232, 48},   {1061, 13, 82, 68, 10},     {1062, 13, 97, 67, 10},
+            {1059, 7, 126, 232, 203}, {1083, 59, 140, 45, 0},     {1070, 8, 160, 47, 9},
+            {1064, 59, 158, 45, 12},  {1069, 20, 177, 35, 9},     {1100, 60, 177, 29, 10},
+            {1101, 100, 177, 8, 8},   {1063, 111, 175, 45, 12},   {1103, 20, 194, 81, 10},
+            {1075, 12, 210, 34, 21},  {1067, 49, 210, 34, 21},    {1068, 86, 210, 34, 21},
+            {1073, 123, 210, 34, 21}, {1076, 12, 240, 204, 79},   {1078, 220, 257, 12, 14},
+            {1079, 220, 285, 12, 14}, {1058, 247, 8, 249, 320},   {1024, 253, 26, 47, 8},
+            {1022, 408, 26, 38, 8},   {1023, 449, 23, 42, 0},     {1025, 252, 38, 238, 38},
+            {1031, 258, 88, 227, 10}, {1032, 258, 109, 227, 10},  {1033, 258, 131, 226, 9},
+            {1034, 258, 144, 226, 9}, {1035, 258, 157, 225, 9},   {1027, 308, 175, 34, 19},
+            {1037, 345, 175, 34, 19}, {1028, 382, 175, 34, 19},   {1029, 419, 175, 34, 19},
+            {1030, 456, 175, 34, 19}, {1026, 252, 202, 238, 117}, {1036, 253, 278, 236, 22},
+            {1, 384, 334, 50, 20},    {2, 440, 333, 50, 20}};
+        for (const auto& [id, x, y, width, height] : places) {
+            QWidget* placed = control(&window, id);
+            QVERIFY2(placed != nullptr, qPrintable(QString::number(id)));
+            const QRect expected = units.rect(x, y, width, height);
+            const QRect actual = placed->geometry();
+            // A closed drop-down is as high as the font needs; the height given is its list's.
+            QVERIFY2(actual.topLeft() == expected.topLeft() && actual.width() == expected.width() &&
+                         (height == 0 || actual.height() == expected.height()),
+                     qPrintable(QString::number(id)));
+        }
+        QVERIFY(child<QPushButton>(&window, "okButton")->isDefault());
+        QVERIFY(!control(&window, 1036)->isVisibleTo(&window));
+    }
+
     void fileTypeOpensItsTypeWithItsControlsEnabled()
     {
         const std::vector<std::pair<std::string, bool>> cases = {{"[TYPE]\nFILETYPE=1\n", true},
