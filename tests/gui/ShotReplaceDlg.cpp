@@ -1,5 +1,5 @@
 // Test-only entry point for scripts/screenshots.sh: the replacement rules window with three
-// rules and the first row selected, grabbed into the PNG named on the command line.
+// rules and the second row selected, grabbed into the PNG named on the command line.
 #include "TestSupport.h"
 
 #include "format/StructFile.h"
