@@ -18,21 +18,21 @@ TEST(StressE2e, EightScalesTwoThousandLinesWithRefusalsAndDrops)
     std::vector<SimScaleSpec> specs;
     const char* models[] = {"QV7100", "QV7600", "QV7100MN"};
     for (int i = 0; i < 8; ++i) {
-        SimScaleSpec spec("127.0.0." + std::to_string(10 + i), models[random() % 3]);
+        SimScaleSpec setup("127.0.0." + std::to_string(10 + i), models[random() % 3]);
         switch (random() % 4) {
         case 0:
-            spec.faults = {"--refuse-every", std::to_string(3 + random() % 20) + ":E12"};
+            setup.faults = {"--refuse-every", std::to_string(3 + random() % 20) + ":E12"};
             break;
         case 1:
-            spec.faults = {"--refuse-every", std::to_string(5 + random() % 20) + ":E88"};
+            setup.faults = {"--refuse-every", std::to_string(5 + random() % 20) + ":E88"};
             break;
         case 2:
-            spec.faults = {"--drop-after", std::to_string(100 + random() % 1800)};
+            setup.faults = {"--drop-after", std::to_string(100 + random() % 1800)};
             break;
         default:
             break; // a healthy scale
         }
-        specs.push_back(spec);
+        specs.push_back(setup);
     }
     SimulatedScales sim(specs, shop.db(), shop.outputPrefix("sim"));
     for (std::size_t i = 0; i < specs.size(); ++i) {
@@ -54,19 +54,19 @@ TEST(StressE2e, EightScalesTwoThousandLinesWithRefusalsAndDrops)
 
     // Every scale finished: an opening line per file, and for a failed one a FAILED line each.
     const auto lines = shop.logLines();
-    for (const SimScaleSpec& spec : specs) {
+    for (const SimScaleSpec& setup : specs) {
         int success = 0;
         int failed = 0;
         for (const std::string& line : lines) {
-            success += line.ends_with(" : " + spec.ip + " - SUCCESS") ? 1 : 0;
-            failed += line.ends_with(" : " + spec.ip + " - FAILED") ? 1 : 0;
+            success += line.ends_with(" : " + setup.ip + " - SUCCESS") ? 1 : 0;
+            failed += line.ends_with(" : " + setup.ip + " - FAILED") ? 1 : 0;
         }
-        EXPECT_EQ(success, 2) << spec.ip;
-        EXPECT_THAT(failed, ::testing::AnyOf(0, 2)) << spec.ip;
-        const bool summaryFailed = run.out.find("scale " + spec.ip + " (") != std::string::npos &&
-                                   run.out.find("scale " + spec.ip + " (Scale " + spec.ip +
+        EXPECT_EQ(success, 2) << setup.ip;
+        EXPECT_THAT(failed, ::testing::AnyOf(0, 2)) << setup.ip;
+        const bool summaryFailed = run.out.find("scale " + setup.ip + " (") != std::string::npos &&
+                                   run.out.find("scale " + setup.ip + " (Scale " + setup.ip +
                                                 "): SUCCESS") == std::string::npos;
-        EXPECT_EQ(summaryFailed, failed == 2) << spec.ip;
+        EXPECT_EQ(summaryFailed, failed == 2) << setup.ip;
     }
 }
 
