@@ -7,10 +7,10 @@
 // An offline scale is a loopback address whose listening socket has a full accept queue, so
 // the kernel drops its connects as it would for a scale that is switched off.
 #include "engine/UpdateController.h"
+#include "format/ConfigTemplate.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBox.h"
 #include "protocol/TcpScaleLibrary.h"
-#include "settings/ConfigTemplate.h"
 
 #include "SimChildProcess.h"
 

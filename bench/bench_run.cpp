@@ -3,10 +3,10 @@
 // scales. The ratio shows what reading, parsing, logging and the run's bookkeeping cost on
 // top of the wire.
 #include "engine/UpdateController.h"
+#include "format/ConfigTemplate.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBox.h"
 #include "protocol/TcpScaleLibrary.h"
-#include "settings/ConfigTemplate.h"
 
 #include "SimChildProcess.h"
 

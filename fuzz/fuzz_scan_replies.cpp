@@ -2,8 +2,8 @@
 // at arbitrary points into the reassembly and the ScaleRecord table, and information reply
 // data into the version text.
 #include "discovery/ScaleAnswer.h"
-#include "discovery/ScaleRecord.h"
 #include "discovery/ScanReassembly.h"
+#include "settings/ScaleRecord.h"
 
 #include <algorithm>
 #include <array>

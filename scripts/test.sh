@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 bash scripts/check-format.sh
+bash scripts/check-rooms.sh
 
 jobs=$(nproc)
 for preset in dev asan; do

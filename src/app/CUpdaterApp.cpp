@@ -1,7 +1,7 @@
 #include "app/CUpdaterApp.h"
 
-#include "settings/ConfigTemplate.h"
-#include "settings/FirstRun.h"
+#include "format/ConfigTemplate.h"
+#include "format/FirstRun.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,12 +1,12 @@
 #include "discovery/ScaleDiscovery.h"
 
 #include "discovery/CUDPServer.h"
-#include "discovery/ScaleRecord.h"
-#include "engine/SettingsHolder.h"
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
 #include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
+#include "settings/ScaleRecord.h"
+#include "settings/SettingsHolder.h"
 #include "settings/TarvikKeys.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "discovery/ScaleQueryCommand.h"
 
-#include "engine/SettingsHolder.h"
 #include "settings/ConfigForm.h"
+#include "settings/SettingsHolder.h"
 
 #include <algorithm>
 #include <filesystem>

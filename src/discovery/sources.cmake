@@ -1,10 +1,8 @@
 target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CUDPServer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ConnectionTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleAnswer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleDiscovery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleQuery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleQueryCommand.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ScaleRecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScanReassembly.cpp
 )

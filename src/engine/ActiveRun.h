@@ -4,10 +4,10 @@
 // rediscover files during the run never touch it. Guarded by the engine's lock.
 #pragma once
 
-#include "engine/DataFiles.h"
 #include "engine/RunLines.h"
 #include "engine/RunSettings.h"
 #include "engine/SendLog.h"
+#include "format/DataFiles.h"
 
 #include <chrono>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // the platform tells, no process holds it open for writing.
 #pragma once
 
-#include "engine/DataFiles.h"
+#include "format/DataFiles.h"
 
 #include <cstdint>
 #include <functional>

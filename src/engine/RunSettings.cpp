@@ -1,10 +1,10 @@
 #include "engine/RunSettings.h"
 
-#include "engine/SettingsHolder.h"
 #include "platform/MessageBox.h"
 #include "protocol/Ipv4Text.h"
 #include "settings/RunSettingsFile.h"
 #include "settings/ScaleList.h"
+#include "settings/SettingsHolder.h"
 
 #include <algorithm>
 #include <cstdio>

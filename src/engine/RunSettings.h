@@ -3,7 +3,7 @@
 // and HasNewDataFile, which decides whether a trigger starts a run.
 #pragma once
 
-#include "engine/DataFiles.h"
+#include "format/DataFiles.h"
 #include "settings/SettingsPaths.h"
 #include "settings/UpdatePeriod.h"
 

@@ -1,8 +1,8 @@
 // The run's trace: the run stamp, the send log lines and the backup of sent data files.
 #pragma once
 
-#include "engine/DataFiles.h"
 #include "engine/LogRotation.h"
+#include "format/DataFiles.h"
 #include "platform/FileSystem.h"
 
 #include <span>

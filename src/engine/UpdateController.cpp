@@ -5,12 +5,13 @@
 #include "engine/RunBlocks.h"
 #include "engine/RunOutcome.h"
 #include "engine/RunSettings.h"
-#include "engine/SettingsHolder.h"
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
 #include "format/LayoutKeys.h"
 #include "platform/MessageBox.h"
 #include "platform/Trace.h"
+#include "settings/SearchPattern.h"
+#include "settings/SettingsHolder.h"
 #include "settings/SettingsProblems.h"
 
 #include <utility>

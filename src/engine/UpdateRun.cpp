@@ -8,9 +8,9 @@
 #include "engine/RunResultFile.h"
 #include "engine/RunServices.h"
 #include "engine/ScaleOpening.h"
-#include "engine/SettingsHolder.h"
 #include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
+#include "settings/SettingsHolder.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,8 @@
 target_sources(ostrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ActiveRun.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CallbackRouter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChangeWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataFileReader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DataFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataOption.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DeliveryJournal.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileIdentity.cpp
@@ -9,22 +10,19 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ImportSources.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LayoutCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineParsers.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LogRotation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineSplitter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LogRotation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PluRecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReplaceRules.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SendLog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ActiveRun.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CallbackRouter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunBlocks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunLines.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RunPlanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunOutcome.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunPlanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunResultFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleOpening.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScaleTransfer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SettingsHolder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SendLog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateController.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateRun.cpp
 )

@@ -6,6 +6,7 @@
 #include "platform/Numbers.h"
 #include "settings/ProfileBatch.h"
 #include "settings/RunSettingsFile.h"
+#include "settings/SearchPattern.h"
 #include "settings/TarvikKeys.h"
 
 #include <utility>

@@ -15,14 +15,6 @@ class ProfileBatchWriter;
 inline constexpr std::array<std::string_view, 16> kStartRowChoices = {
     "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "20", "30", "40", "50", "100", "500"};
 
-// "%s/%s*.%s" of folder, prefix and extension with every "//" collapsed, so a folder with or
-// without a trailing slash gives the same pattern; "" unless all three are non-empty.
-std::string buildSearchPattern(std::string_view folder, std::string_view prefix,
-                               std::string_view extension);
-
-// The pattern from the stored PATH keys of Tarvik.ini.
-std::string readSearchPattern(const std::string& tarvikIni);
-
 // Upper-cases ASCII letters only; every other byte, including the bytes of multibyte
 // characters, passes unchanged.
 std::string upperCaseAscii(std::string_view text);

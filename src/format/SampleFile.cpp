@@ -1,6 +1,6 @@
 #include "format/SampleFile.h"
 
-#include "engine/DataFiles.h"
+#include "format/DataFiles.h"
 
 namespace ostrel {
 

@@ -1,9 +1,9 @@
 #include "settings/RunSettingsFile.h"
 
-#include "format/LayoutKeys.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
+#include "settings/SearchPattern.h"
 #include "settings/TarvikKeys.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 
 #include "TestSupport.h"
 #include "discovery/ScaleDiscovery.h"
-#include "engine/SettingsHolder.h"
 #include "protocol/ScaleLibrary.h"
+#include "settings/SettingsHolder.h"
 
 #include <deque>
 #include <functional>

@@ -3,9 +3,9 @@
 // caller's thread. CI runs this under ThreadSanitizer.
 #include "discovery/ScaleQueryCommand.h"
 #include "TestSupport.h"
-#include "engine/SettingsHolder.h"
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ScaleList.h"
+#include "settings/SettingsHolder.h"
 
 #include "SimChildProcess.h"
 

@@ -1,8 +1,10 @@
-// Helpers for the engine tests: a scratch folder, file writing, and reading the record's
-// bytes at literal offsets (never through the layout table under test).
+// Helpers for the engine tests: reading the record's bytes at literal offsets (never through
+// the layout table under test), beside the scratch folder and file helpers of TestSupport.h.
 #pragma once
 
 #include "engine/PluRecord.h"
+
+#include "TestSupport.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,42 +14,6 @@
 #include <string_view>
 
 namespace ostrel::test {
-
-class TempDir final
-{
-public:
-    TempDir()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "ostrel-engine-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string path() const { return m_path.string(); }
-    std::string file(std::string_view name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-inline void writeFile(const std::string& path, std::string_view bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Little-endian unsigned value of `width` bytes at `offset`.
 inline std::uint64_t bytesAt(const PluRecord& record, std::size_t offset, std::size_t width)

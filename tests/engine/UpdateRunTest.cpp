@@ -5,7 +5,7 @@
 #include "ScriptedRun.h"
 
 #include "engine/CallbackRouter.h"
-#include "engine/SettingsHolder.h"
+#include "settings/SettingsHolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

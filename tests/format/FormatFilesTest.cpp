@@ -1,6 +1,7 @@
 #include "format/LayoutKeys.h"
 #include "format/PluIdFile.h"
 #include "format/PrsFile.h"
+#include "settings/SearchPattern.h"
 
 #include "TestSupport.h"
 

@@ -3,10 +3,10 @@
 // the reload they ask for, and a whole run to simulated scales registered through the window.
 #include "GuiTestSupport.h"
 
-#include "engine/SettingsHolder.h"
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ScaleInput.h"
 #include "settings/ScaleList.h"
+#include "settings/SettingsHolder.h"
 #include "ui/settings/CConfigDlg.h"
 #include "ui/settings/CScaleInputDlg.h"
 #include "ui/settings/IpAddressEdit.h"

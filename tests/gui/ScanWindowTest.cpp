@@ -3,9 +3,9 @@
 // override, the answers fill the list, Save registers the scales and a run reaches them.
 #include "GuiTestSupport.h"
 
-#include "engine/SettingsHolder.h"
 #include "protocol/TcpScaleLibrary.h"
 #include "settings/ScaleList.h"
+#include "settings/SettingsHolder.h"
 #include "ui/settings/CConfigDlg.h"
 
 #include "SimChildProcess.h"

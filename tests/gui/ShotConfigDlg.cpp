@@ -3,8 +3,8 @@
 // the PNG named on the command line.
 #include "TestSupport.h"
 
-#include "engine/SettingsHolder.h"
 #include "platform/MessageBox.h"
+#include "settings/SettingsHolder.h"
 #include "settings/SettingsPaths.h"
 #include "ui/settings/CConfigDlg.h"
 #include "ui/settings/CScaleInputDlg.h"

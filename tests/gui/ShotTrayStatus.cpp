@@ -1,8 +1,8 @@
 // Test-only entry point for scripts/screenshots.sh: the tray's three icons with the tooltip after
 // a failed run, and the first-run question, each grabbed into the PNG named on the command line.
 #include "engine/RunOutcome.h"
+#include "format/FirstRun.h"
 #include "platform/MessageBox.h"
-#include "settings/FirstRun.h"
 #include "ui/shell/TrayStatus.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 #include "ui/format/CPluFileSettingDlg.h"
 
+#include "settings/SearchPattern.h"
 #include "ui/rules/CReplaceDlg.h"
 
 #include "format/FixedForm.h"

@@ -7,6 +7,7 @@
 #include "format/SampleFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "settings/SearchPattern.h"
 #include "ui/format/FormatControls.h"
 #include "ui/format/MarkingStrip.h"
 #include "ui/format/SampleBox.h"

@@ -5,6 +5,7 @@
 #include "format/SampleFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "settings/SearchPattern.h"
 #include "ui/format/FormatControls.h"
 
 #include <QButtonGroup>

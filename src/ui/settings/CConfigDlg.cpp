@@ -1,11 +1,11 @@
 #include "ui/settings/CConfigDlg.h"
 
-#include "engine/SettingsHolder.h"
 #include "eventloop/EventLoopCalls.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "settings/ConfigForm.h"
 #include "settings/ScaleList.h"
+#include "settings/SettingsHolder.h"
 #include "ui/settings/CScaleInputDlg.h"
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"

@@ -1,10 +1,10 @@
 #include "ui/shell/CMainDlg.h"
 
-#include "engine/SettingsHolder.h"
 #include "engine/UpdateController.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "protocol/ScaleBlocks.h"
+#include "settings/SettingsHolder.h"
 #include "ui/format/CPluFileSettingDlg.h"
 #include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"

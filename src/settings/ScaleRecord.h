@@ -3,14 +3,17 @@
 // their address, port and server/client flag.
 #pragma once
 
-#include "protocol/ScanFrame.h"
 #include "settings/ScaleList.h"
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace ostrel {
+
+// The 38 bytes of one scan reply, as the scan's reassembly hands them over.
+using ScanReplyView = std::span<const std::uint8_t, 38>;
 
 struct ScaleRecord
 {
@@ -35,11 +38,11 @@ struct ScaleRecord
     // What the window's load keeps of an IPLIST slot.
     static ScaleRecord fromIpList(const IpListValue& value);
     // Every field of a 38-byte scan reply, the 16-bit values in the machine's order.
-    static ScaleRecord fromScanReply(const ScanReplyBytes& reply);
+    static ScaleRecord fromScanReply(ScanReplyView reply);
 };
 
 // A scan reply enters the table over the entry with its identifier, else the one with its
 // address, else as a new entry at the end.
-void recordScanReply(std::vector<ScaleRecord>& table, const ScanReplyBytes& reply);
+void recordScanReply(std::vector<ScaleRecord>& table, ScanReplyView reply);
 
 } // namespace ostrel

@@ -1,4 +1,4 @@
-#include "discovery/ConnectionTable.h"
+#include "settings/ConnectionTable.h"
 
 #include "platform/Numbers.h"
 #include "settings/ScaleTable.h"

@@ -1,4 +1,4 @@
-#include "discovery/ScaleRecord.h"
+#include "settings/ScaleRecord.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@ namespace ostrel {
 
 namespace {
 
-std::uint16_t be16(const ScanReplyBytes& reply, std::size_t offset)
+std::uint16_t be16(ScanReplyView reply, std::size_t offset)
 {
     return static_cast<std::uint16_t>((reply[offset] << 8) | reply[offset + 1]);
 }
@@ -41,7 +41,7 @@ ScaleRecord ScaleRecord::fromIpList(const IpListValue& value)
     return record;
 }
 
-ScaleRecord ScaleRecord::fromScanReply(const ScanReplyBytes& reply)
+ScaleRecord ScaleRecord::fromScanReply(ScanReplyView reply)
 {
     ScaleRecord record;
     record.frameType = reply[1];
@@ -55,7 +55,7 @@ ScaleRecord ScaleRecord::fromScanReply(const ScanReplyBytes& reply)
     return record;
 }
 
-void recordScanReply(std::vector<ScaleRecord>& table, const ScanReplyBytes& reply)
+void recordScanReply(std::vector<ScaleRecord>& table, ScanReplyView reply)
 {
     const ScaleRecord record = ScaleRecord::fromScanReply(reply);
     auto it = std::find_if(table.begin(), table.end(), [&](const ScaleRecord& r) {

@@ -1,8 +1,8 @@
-#include "settings/FirstRun.h"
+#include "format/FirstRun.h"
 
+#include "format/ConfigTemplate.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
-#include "settings/ConfigTemplate.h"
 
 namespace ostrel {
 

@@ -1,4 +1,4 @@
-#include "settings/ConfigTemplate.h"
+#include "format/ConfigTemplate.h"
 
 #include "format/PrsFile.h"
 #include "format/StructFile.h"

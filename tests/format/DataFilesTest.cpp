@@ -1,6 +1,6 @@
-#include "EngineTestSupport.h"
+#include "format/DataFiles.h"
 
-#include "engine/DataFiles.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // hidden window would.
 #pragma once
 
-#include "discovery/ConnectionTable.h"
-#include "discovery/ScaleRecord.h"
+#include "settings/ConnectionTable.h"
+#include "settings/ScaleRecord.h"
 #include "settings/ScaleTable.h"
 
 #include <atomic>

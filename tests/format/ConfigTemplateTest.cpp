@@ -1,4 +1,4 @@
-#include "settings/ConfigTemplate.h"
+#include "format/ConfigTemplate.h"
 
 #include "TestSupport.h"
 #include "format/ImportFormatLoader.h"

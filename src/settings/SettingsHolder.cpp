@@ -1,4 +1,4 @@
-#include "engine/SettingsHolder.h"
+#include "settings/SettingsHolder.h"
 
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"

@@ -1,4 +1,4 @@
-#include "settings/FirstRun.h"
+#include "format/FirstRun.h"
 
 #include "TestSupport.h"
 #include "platform/MessageBox.h"

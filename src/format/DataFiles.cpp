@@ -1,4 +1,4 @@
-#include "engine/DataFiles.h"
+#include "format/DataFiles.h"
 
 #include <algorithm>
 #include <numeric>
