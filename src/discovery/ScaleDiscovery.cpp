@@ -5,6 +5,7 @@
 #include "platform/Numbers.h"
 #include "platform/Trace.h"
 #include "protocol/ScaleLibrary.h"
+#include "settings/ScaleList.h"
 #include "settings/ScaleRecord.h"
 #include "settings/SettingsHolder.h"
 #include "settings/TarvikKeys.h"
@@ -44,6 +45,14 @@ int ScaleDiscovery::Scan()
     if (!m_listener) {
         const int port = readProfileInt(tarvik::kSectionCommunication, tarvik::kKeyScanPort,
                                         kDefaultScanPort, m_deps.tarvikIni);
+        // 0 lets the system choose (tests); anything beyond 16 bits would listen elsewhere.
+        if (port < 0 || port > 65535) {
+            if (m_deps.showError) {
+                m_deps.showError("The setting [COMMUNICATION] \"SCAN PORT\" is " +
+                                 std::to_string(port) + "; it must be a port from 1 to 65535.");
+            }
+            return CUDPServer::kSendFailed;
+        }
         m_listener = std::make_unique<CUDPServer>(static_cast<std::uint16_t>(port));
         CUDPServer::Owner owner;
         owner.datagram = [this](std::vector<std::uint8_t> bytes, std::uint32_t) {
@@ -79,9 +88,11 @@ bool ScaleDiscovery::ConnectionTest()
         std::string model = row.columns.model;
         std::transform(model.begin(), model.end(), model.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        m_queries.enqueue({rightTrimmedIpText(row.columns.address),
-                           static_cast<std::uint16_t>(atoiText(row.columns.port)),
-                           std::move(model)});
+        const auto port = parsePort(row.columns.port);
+        if (!port) {
+            continue; // the load named it; a wrapped port would ask another one
+        }
+        m_queries.enqueue({rightTrimmedIpText(row.columns.address), *port, std::move(model)});
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
 #include "platform/Trace.h"
+#include "settings/ScaleList.h"
 
 #include <algorithm>
 
@@ -14,6 +15,18 @@ namespace {
 constexpr std::uint64_t kBarMaximum = 65535;
 constexpr std::uint64_t kPerMille = 1000;
 constexpr std::chrono::milliseconds kJournalBatchTime{200};
+constexpr int kRunsBeforeSetAside = 3;
+
+std::string trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
 
 } // namespace
 
@@ -43,6 +56,17 @@ RunScale* ActiveRun::FindScaleByIp(std::string_view ipText)
 {
     for (auto& scale : m_scales) {
         if (std::string_view(scale.entry.ip()) == ipText) {
+            return &scale;
+        }
+    }
+    return nullptr;
+}
+
+const RunScale* ActiveRun::firstScaleAt(std::string_view ipText) const
+{
+    const std::string padded = paddedIp(trimmed(ipText));
+    for (const auto& scale : m_scales) {
+        if (paddedIp(trimmed(scale.entry.ip())) == padded) {
             return &scale;
         }
     }
@@ -135,8 +159,50 @@ void ActiveRun::flushJournal()
     for (const auto& [row, next] : m_unwrittenAcks) {
         m_journal->acknowledge(row.first, row.second, next - 1);
     }
+    if (!batch.commit()) {
+        // Kept for the next flush: a disk that has room again loses nothing.
+        if (journalFailure.empty()) {
+            journalFailure = m_journal->writeError();
+        }
+        m_journal->clearWriteError();
+        return;
+    }
     m_unwrittenSkips.clear();
     m_unwrittenAcks.clear();
+}
+
+bool ActiveRun::setAsideAfterRepeatedRefusals(RunScale& scale, const std::string& error)
+{
+    if (m_journal == nullptr || scale.inFlight < 0) {
+        return false;
+    }
+    const auto line = static_cast<std::size_t>(scale.inFlight);
+    for (const LineRange& range : scale.plan) {
+        if (line < range.from || line >= range.to) {
+            continue;
+        }
+        const RunFile& file = m_files[range.file];
+        if (file.journalId == 0) {
+            return false;
+        }
+        const int local = static_cast<int>(line - file.begin);
+        const int runs = m_journal->noteRefusedRun(file.journalId, scale.key, local, m_stamp);
+        if (runs == 0 && journalFailure.empty()) {
+            journalFailure = m_journal->writeError();
+            m_journal->clearWriteError();
+        }
+        if (runs < kRunsBeforeSetAside) {
+            return false;
+        }
+        const std::string reason = "refused in " + std::to_string(runs) + " runs: " +
+                                   (error.empty() ? std::string("no reason given") : error);
+        trace("scale " + scale.key + ": " + describeLine(line) + " set aside, " + reason);
+        linesSetAside.push_back({file.entry.path, scale.entry.ip(), local + 1, reason});
+        acknowledge(scale, line, reason);
+        scale.inFlight = -1;
+        return true;
+    }
+    return false;
 }
 
 std::string ActiveRun::describeLine(std::size_t line) const
@@ -214,6 +280,13 @@ RunSummary ActiveRun::summary() const
     }
     result.lines = static_cast<int>(m_lines.size());
     result.interrupted = stopRequested;
+    result.linesSetAside = linesSetAside;
+    result.journalNotice = journalNotice;
+    result.stillBeingWritten = stillBeingWritten;
+    result.filesWaiting = filesWaiting;
+    result.resend = resend;
+    result.journalFailure =
+        journalFailure.empty() ? "" : "delivery journal could not be written: " + journalFailure;
     for (const auto& scale : m_scales) {
         RunSummary::ScaleResult entry;
         entry.ipText = scale.entry.ip();

@@ -6,6 +6,7 @@
 
 #include "engine/RunLines.h"
 #include "engine/RunSettings.h"
+#include "engine/RunSummary.h"
 #include "engine/SendLog.h"
 #include "format/DataFiles.h"
 
@@ -21,7 +22,6 @@ namespace ostrel {
 
 class DeliveryJournal;
 class ProgressSink;
-struct RunSummary;
 
 // One data file of the run: found in the PLU folder, or a catch-up read from its backup.
 struct RunFile
@@ -79,6 +79,9 @@ public:
 
     // The first scale whose IP text equals `ipText` byte for byte, nullptr when none does.
     RunScale* FindScaleByIp(std::string_view ipText);
+    // The first scale at the same address as `ipText`, compared in the padded form
+    // ("127.0.0.2" and "127.000.000.002" are one scale).
+    const RunScale* firstScaleAt(std::string_view ipText) const;
     bool allFinished() const;
 
     // One log line per data file due for this scale.
@@ -95,7 +98,12 @@ public:
     // Written to the journal in batches (a transaction per line would halve the run's
     // speed); a crash loses at most the last batch, whose lines a catch-up sends again.
     void acknowledge(RunScale& scale, std::size_t line, std::string_view skipReason = {});
+    // A failed write is kept for the next flush and noted in journalFailure.
     void flushJournal();
+    // The record in flight used up the retry rule with `error`: when that happened in
+    // kRunsBeforeSetAside runs in a row, the line is set aside (acknowledged as skipped) and
+    // the result is true, so the scale can go on with its next line.
+    bool setAsideAfterRepeatedRefusals(RunScale& scale, const std::string& error);
     // "line N of FILE" for line `line` of the table (N counts the file's data lines from 1).
     std::string describeLine(std::size_t line) const;
     // The failure's reason for the run's result, and its one trace line.
@@ -109,6 +117,14 @@ public:
 
     std::vector<std::string> catchUpsGone; // catch-ups closed for want of their bytes
     std::vector<std::string> unread;       // found files that could not be read
+    std::vector<RunSummary::SetAsideLine> linesSetAside;
+    // The first journal write of the run that failed, "" while every one held: no file of the
+    // run is then taken for delivered.
+    std::string journalFailure;
+    std::string journalNotice; // a lost journal, told by this run
+    std::vector<std::string> stillBeingWritten;
+    std::size_t filesWaiting = 0;
+    bool resend = false;
 
     bool attempted = false;     // a scale passed the reachability check: back up at the end
     bool opening = true;        // scales are still being opened: the run cannot end yet

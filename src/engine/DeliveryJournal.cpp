@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 
 namespace ostrel {
 
@@ -28,10 +29,31 @@ CREATE TABLE IF NOT EXISTS skipped_line(
   file_id INTEGER NOT NULL REFERENCES data_file(id),
   scale TEXT NOT NULL, line INTEGER NOT NULL, reason TEXT NOT NULL,
   PRIMARY KEY(file_id, scale, line));
+CREATE TABLE IF NOT EXISTS refused_line(
+  file_id INTEGER NOT NULL REFERENCES data_file(id),
+  scale TEXT NOT NULL, line INTEGER NOT NULL,
+  runs INTEGER NOT NULL, last_run TEXT NOT NULL,
+  PRIMARY KEY(file_id, scale, line));
 )";
 
 constexpr const char* kFileColumns =
     "id, size, mtime_ns, hash, path, backup, backed_up, superseded, line_count";
+
+bool isInteger(sqlite3_stmt* statement, int column)
+{
+    return sqlite3_column_type(statement, column) == SQLITE_INTEGER;
+}
+
+std::optional<std::uint64_t> hashFromText(const std::string& text)
+{
+    std::uint64_t hash = 0;
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, hash, 16);
+    if (error != std::errc() || rest != end || text.empty()) {
+        return std::nullopt;
+    }
+    return hash;
+}
 
 std::string columnText(sqlite3_stmt* statement, int column)
 {
@@ -70,10 +92,18 @@ void DeliveryJournal::StatementDeleter::operator()(sqlite3_stmt* statement) cons
     sqlite3_finalize(statement);
 }
 
-std::unique_ptr<DeliveryJournal> DeliveryJournal::open(const std::string& path, std::string* error)
+std::unique_ptr<DeliveryJournal> DeliveryJournal::open(const std::string& path, std::string* error,
+                                                       bool* damaged)
 {
     auto journal = std::make_unique<DeliveryJournal>(Token{});
+    if (damaged != nullptr) {
+        *damaged = false;
+    }
     const auto fail = [&](const std::string& what) -> std::unique_ptr<DeliveryJournal> {
+        const int code = journal->m_db != nullptr ? sqlite3_errcode(journal->m_db) : SQLITE_NOMEM;
+        if (damaged != nullptr && (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)) {
+            *damaged = true;
+        }
         if (error != nullptr) {
             *error = what + ": " +
                      (journal->m_db != nullptr ? sqlite3_errmsg(journal->m_db) : "out of memory");
@@ -87,34 +117,55 @@ std::unique_ptr<DeliveryJournal> DeliveryJournal::open(const std::string& path, 
     sqlite3_busy_timeout(journal->m_db, 5000);
     // WAL: a crash leaves the last committed state; NORMAL: no sync per line, and a lost
     // power supply costs at most the last lines, which a catch-up simply sends again.
-    if (!journal->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;") ||
-        !journal->exec(kSchema)) {
+    if (!journal->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;")) {
+        return fail("cannot set up " + path);
+    }
+    // A file of random bytes, a truncated one or flipped bits in its structure.
+    {
+        Statement check = journal->prepare("PRAGMA quick_check");
+        const bool stepped = check && sqlite3_step(check.get()) == SQLITE_ROW;
+        const std::string verdict = stepped ? columnText(check.get(), 0) : std::string();
+        if (verdict != "ok") {
+            if (damaged != nullptr) {
+                *damaged = true;
+            }
+            if (error != nullptr) {
+                *error = path + " fails its check: " +
+                         (verdict.empty() ? std::string(sqlite3_errmsg(journal->m_db)) : verdict);
+            }
+            return nullptr;
+        }
+    }
+    if (!journal->exec(kSchema)) {
         return fail("cannot set up " + path);
     }
     const std::string select = std::string("SELECT ") + kFileColumns + " FROM data_file ";
-    journal->m_findFile =
-        journal->prepare((select + "WHERE size = ?1 AND mtime_ns = ?2 AND hash = ?3").c_str());
-    journal->m_addFile =
-        journal->prepare("INSERT INTO data_file(size, mtime_ns, hash, path, line_count, first_run) "
-                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-    journal->m_nextLine =
-        journal->prepare("SELECT next_line FROM delivery WHERE file_id = ?1 AND scale = ?2");
-    journal->m_startDelivery =
-        journal->prepare("INSERT OR IGNORE INTO delivery(file_id, scale) VALUES(?1, ?2)");
-    journal->m_acknowledge =
-        journal->prepare("UPDATE delivery SET next_line = max(next_line, ?3 + 1) "
-                         "WHERE file_id = ?1 AND scale = ?2");
-    journal->m_skip = journal->prepare(
+    auto& j = *journal;
+    j.m_findFile = j.prepare((select + "WHERE size = ?1 AND mtime_ns = ?2 AND hash = ?3").c_str());
+    j.m_addFile = j.prepare("INSERT INTO data_file(size, mtime_ns, hash, path, line_count, "
+                            "first_run) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    j.m_nextLine = j.prepare("SELECT next_line FROM delivery WHERE file_id = ?1 AND scale = ?2");
+    j.m_startDelivery = j.prepare("INSERT OR IGNORE INTO delivery(file_id, scale) VALUES(?1, ?2)");
+    j.m_acknowledge = j.prepare("UPDATE delivery SET next_line = max(next_line, ?3 + 1) "
+                                "WHERE file_id = ?1 AND scale = ?2");
+    j.m_skip = j.prepare(
         "INSERT OR REPLACE INTO skipped_line(file_id, scale, line, reason) VALUES(?1, ?2, ?3, ?4)");
-    journal->m_close =
-        journal->prepare("UPDATE delivery SET closed = ?3 WHERE file_id = ?1 AND scale = ?2");
-    journal->m_recordBackup =
-        journal->prepare("UPDATE data_file SET backup = ?2, backed_up = 1 WHERE id = ?1");
-    journal->m_supersede = journal->prepare("UPDATE data_file SET superseded = 1 WHERE id = ?1");
+    j.m_close = j.prepare("UPDATE delivery SET closed = ?3 WHERE file_id = ?1 AND scale = ?2");
+    j.m_recordBackup = j.prepare("UPDATE data_file SET backup = ?2, backed_up = 1 WHERE id = ?1");
+    j.m_supersede = j.prepare("UPDATE data_file SET superseded = 1 WHERE id = ?1");
+    j.m_restart = j.prepare("INSERT INTO delivery(file_id, scale) VALUES(?1, ?2) ON CONFLICT"
+                            "(file_id, scale) DO UPDATE SET next_line = 0, closed = ''");
+    j.m_unskip = j.prepare("DELETE FROM skipped_line WHERE file_id = ?1 AND scale = ?2");
+    j.m_refused = j.prepare(
+        "INSERT INTO refused_line(file_id, scale, line, runs, last_run) VALUES(?1, ?2, ?3, 1, ?4) "
+        "ON CONFLICT(file_id, scale, line) DO UPDATE SET "
+        "runs = runs + (last_run <> excluded.last_run), last_run = excluded.last_run");
+    j.m_refusedRuns =
+        j.prepare("SELECT runs FROM refused_line WHERE file_id = ?1 AND scale = ?2 AND line = ?3");
     for (const Statement* statement :
-         {&journal->m_findFile, &journal->m_addFile, &journal->m_nextLine,
-          &journal->m_startDelivery, &journal->m_acknowledge, &journal->m_skip, &journal->m_close,
-          &journal->m_recordBackup, &journal->m_supersede}) {
+         {&j.m_findFile, &j.m_addFile, &j.m_nextLine, &j.m_startDelivery, &j.m_acknowledge,
+          &j.m_skip, &j.m_close, &j.m_recordBackup, &j.m_supersede, &j.m_restart, &j.m_unskip,
+          &j.m_refused, &j.m_refusedRuns}) {
         if (!*statement) {
             return fail("cannot prepare the statements of " + path);
         }
@@ -126,7 +177,7 @@ DeliveryJournal::~DeliveryJournal()
 {
     for (Statement* statement :
          {&m_findFile, &m_addFile, &m_nextLine, &m_startDelivery, &m_acknowledge, &m_skip, &m_close,
-          &m_recordBackup, &m_supersede}) {
+          &m_recordBackup, &m_supersede, &m_restart, &m_unskip, &m_refused, &m_refusedRuns}) {
         statement->reset();
     }
     sqlite3_close(m_db);
@@ -156,26 +207,51 @@ DeliveryJournal::Statement DeliveryJournal::prepare(const char* sql)
 bool DeliveryJournal::step(sqlite3_stmt* statement)
 {
     if (sqlite3_step(statement) != SQLITE_DONE) {
-        m_lastError = sqlite3_errmsg(m_db);
-        // A journal that cannot write keeps files from being backed up, never loses lines.
-        trace("delivery journal: " + m_lastError);
+        noteWriteFailure(sqlite3_errmsg(m_db));
         return false;
     }
     return true;
 }
 
-DeliveryJournal::FileRecord DeliveryJournal::fileFrom(sqlite3_stmt* statement) const
+void DeliveryJournal::noteWriteFailure(const std::string& error)
+{
+    m_lastError = error;
+    if (m_batchDepth > 0) {
+        m_batchFailed = true;
+    }
+    if (m_writeError.empty()) {
+        m_writeError = error;
+    }
+    // The run keeps the files it concerns from being backed up: nothing is lost. A full disk
+    // fails every flush alike; once is enough to say so.
+    if (error != m_tracedError) {
+        m_tracedError = error;
+        trace("delivery journal: " + error);
+    }
+}
+
+std::optional<DeliveryJournal::FileRecord> DeliveryJournal::fileFrom(sqlite3_stmt* statement) const
 {
     FileRecord file;
     file.id = sqlite3_column_int64(statement, 0);
+    const auto hash = hashFromText(columnText(statement, 3));
+    bool sound = hash.has_value();
+    for (const int column : {0, 1, 2, 6, 7, 8}) {
+        sound = sound && isInteger(statement, column);
+    }
     file.identity.size = sqlite3_column_int64(statement, 1);
     file.identity.mtimeNs = sqlite3_column_int64(statement, 2);
-    file.identity.hash = std::stoull(columnText(statement, 3), nullptr, 16);
+    file.lineCount = sqlite3_column_int(statement, 8);
+    if (!sound || file.identity.size < 0 || file.lineCount < 0) {
+        trace("delivery journal: data_file row " + std::to_string(file.id) +
+              " holds a value it never writes; the file is taken as unknown");
+        return std::nullopt;
+    }
+    file.identity.hash = *hash;
     file.path = columnText(statement, 4);
     file.backup = columnText(statement, 5);
     file.backedUp = sqlite3_column_int(statement, 6) != 0;
     file.superseded = sqlite3_column_int(statement, 7) != 0;
-    file.lineCount = sqlite3_column_int(statement, 8);
     return file;
 }
 
@@ -215,6 +291,12 @@ std::optional<int> DeliveryJournal::nextLine(std::int64_t fileId, const std::str
     sqlite3_bind_int64(*use, 1, fileId);
     bindText(*use, 2, scale);
     if (sqlite3_step(*use) != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    if (!isInteger(*use, 0) || sqlite3_column_int64(*use, 0) < 0 ||
+        sqlite3_column_int64(*use, 0) > INT32_MAX) {
+        trace("delivery journal: the delivery of file " + std::to_string(fileId) + " to " + scale +
+              " holds a line it never writes; the scale gets the whole file");
         return std::nullopt;
     }
     return sqlite3_column_int(*use, 0);
@@ -257,6 +339,46 @@ void DeliveryJournal::closeDelivery(std::int64_t fileId, const std::string& scal
     step(*use);
 }
 
+void DeliveryJournal::restartDelivery(std::int64_t fileId, const std::string& scale)
+{
+    Batch batch(this);
+    for (sqlite3_stmt* statement : {m_restart.get(), m_unskip.get()}) {
+        Use use(statement);
+        sqlite3_bind_int64(*use, 1, fileId);
+        bindText(*use, 2, scale);
+        step(*use);
+    }
+    Statement refused = prepare("DELETE FROM refused_line WHERE file_id = ?1 AND scale = ?2");
+    if (refused) {
+        sqlite3_bind_int64(refused.get(), 1, fileId);
+        bindText(refused.get(), 2, scale);
+        step(refused.get());
+    }
+}
+
+int DeliveryJournal::noteRefusedRun(std::int64_t fileId, const std::string& scale, int line,
+                                    const std::string& runStamp)
+{
+    {
+        Use use(m_refused.get());
+        sqlite3_bind_int64(*use, 1, fileId);
+        bindText(*use, 2, scale);
+        sqlite3_bind_int(*use, 3, line);
+        bindText(*use, 4, runStamp);
+        if (!step(*use)) {
+            return 0;
+        }
+    }
+    Use use(m_refusedRuns.get());
+    sqlite3_bind_int64(*use, 1, fileId);
+    bindText(*use, 2, scale);
+    sqlite3_bind_int(*use, 3, line);
+    if (sqlite3_step(*use) != SQLITE_ROW || !isInteger(*use, 0)) {
+        return 0;
+    }
+    return static_cast<int>(std::clamp<sqlite3_int64>(sqlite3_column_int64(*use, 0), 0, 1000));
+}
+
 void DeliveryJournal::recordBackup(std::int64_t fileId, const std::string& backup)
 {
     Use use(m_recordBackup.get());
@@ -291,7 +413,11 @@ DeliveryJournal::pending(const std::vector<std::string>& scales)
         }
         const std::int64_t id = sqlite3_column_int64(statement.get(), 0);
         if (result.empty() || result.back().file.id != id) {
-            result.push_back({fileFrom(statement.get()), {}});
+            auto file = fileFrom(statement.get());
+            if (!file) {
+                continue; // unknown: a run reads such a file afresh if it is still there
+            }
+            result.push_back({std::move(*file), {}});
         }
         result.back().scales.push_back(std::move(scale));
     }
@@ -329,16 +455,46 @@ std::vector<std::pair<int, std::string>> DeliveryJournal::skippedLines(std::int6
 
 DeliveryJournal::Batch::Batch(DeliveryJournal* journal) : m_journal(journal)
 {
-    if (m_journal != nullptr && !m_journal->exec("BEGIN IMMEDIATE")) {
-        m_journal = nullptr;
+    if (m_journal == nullptr) {
+        return;
+    }
+    m_outermost = m_journal->m_batchDepth++ == 0;
+    if (m_outermost) {
+        m_journal->m_batchFailed = false;
+        if (!m_journal->exec("BEGIN IMMEDIATE")) {
+            m_journal->noteWriteFailure("cannot begin a transaction: " + m_journal->m_lastError);
+        }
     }
 }
 
 DeliveryJournal::Batch::~Batch()
 {
-    if (m_journal != nullptr && !m_journal->exec("COMMIT")) {
-        m_journal->exec("ROLLBACK");
+    commit();
+}
+
+bool DeliveryJournal::Batch::commit()
+{
+    if (m_journal == nullptr) {
+        return true;
     }
+    if (m_done) {
+        return !m_journal->m_batchFailed;
+    }
+    m_done = true;
+    --m_journal->m_batchDepth;
+    if (!m_outermost) {
+        return !m_journal->m_batchFailed;
+    }
+    if (!m_journal->m_batchFailed && m_journal->exec("COMMIT")) {
+        return true;
+    }
+    if (!m_journal->m_batchFailed) {
+        m_journal->noteWriteFailure("cannot commit: " + m_journal->m_lastError);
+    }
+    // A failed statement may have ended the transaction already; then this fails harmlessly.
+    m_journal->exec("ROLLBACK");
+    m_journal->m_batchFailed = true;
+    return false;
 }
 
 } // namespace ostrel

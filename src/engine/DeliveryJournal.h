@@ -2,7 +2,10 @@
 // it was due for, how far the scale got: the lines before `nextLine` were accepted or skipped
 // for a recorded reason. Runs consult it to bring a scale level from a file's backup, and to
 // send a scale nothing it has already. One SQLite database in WAL mode, so a crash at any
-// moment leaves it consistent; every change is its own transaction unless batched.
+// moment leaves it consistent; every change is its own transaction unless batched. A write
+// that fails (disk full, I/O error, locked) is remembered until cleared, so a run never takes
+// a row the database does not hold for delivered; a value read back that is not what the
+// journal writes is traced and taken as unknown.
 //
 // Not thread-safe by itself: the engine calls it with its lock held.
 #pragma once
@@ -32,8 +35,11 @@ public:
     // Through open() only.
     explicit DeliveryJournal(Token) {}
 
-    // nullptr (and `error` set) when the database cannot be opened or set up.
-    static std::unique_ptr<DeliveryJournal> open(const std::string& path, std::string* error);
+    // nullptr (and `error` set) when the database cannot be opened or set up; `damaged` then
+    // tells whether the file is there but no sound journal (not a database, truncated, or
+    // failing its quick check).
+    static std::unique_ptr<DeliveryJournal> open(const std::string& path, std::string* error,
+                                                 bool* damaged = nullptr);
     ~DeliveryJournal();
     DeliveryJournal(const DeliveryJournal&) = delete;
     DeliveryJournal& operator=(const DeliveryJournal&) = delete;
@@ -62,6 +68,15 @@ public:
                      std::string_view skipReason = {});
     // The scale will never get the rest (the backup is gone); it is no longer pending.
     void closeDelivery(std::int64_t fileId, const std::string& scale, const std::string& reason);
+    // The scale is to get the whole file again (a resend): from line 0, nothing closed,
+    // nothing skipped or refused before.
+    void restartDelivery(std::int64_t fileId, const std::string& scale);
+
+    // Line `line` used up the retry rule of a run with `runStamp`; returns in how many runs
+    // in a row that happened (a second call in the same run counts once). 0 when the count
+    // cannot be written.
+    int noteRefusedRun(std::int64_t fileId, const std::string& scale, int line,
+                       const std::string& runStamp);
 
     // After the rename. A crash before this is found again by the backup's name pattern.
     void recordBackup(std::int64_t fileId, const std::string& backup);
@@ -86,7 +101,9 @@ public:
     std::vector<std::pair<int, std::string>> skippedLines(std::int64_t fileId,
                                                           const std::string& scale);
 
-    // Batches the changes made while it lives into one transaction.
+    // Batches the changes made while it lives into one transaction; a batch inside another
+    // joins the outer one. The outermost commits in commit() or at its end, and rolls back
+    // when that fails; the failure is then the journal's write error.
     class Batch final
     {
     public:
@@ -94,12 +111,19 @@ public:
         ~Batch();
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
+        // False when this or an earlier write of the batch failed.
+        bool commit();
 
     private:
         DeliveryJournal* m_journal;
+        bool m_outermost = false;
+        bool m_done = false;
     };
 
     const std::string& lastError() const { return m_lastError; }
+    // The first write that failed since the last clear, "" when every write held.
+    const std::string& writeError() const { return m_writeError; }
+    void clearWriteError() { m_writeError.clear(); }
 
 private:
     struct StatementDeleter
@@ -112,10 +136,16 @@ private:
     Statement prepare(const char* sql);
     // Runs a statement that returns no rows; records the error when it fails.
     bool step(sqlite3_stmt* statement);
-    FileRecord fileFrom(sqlite3_stmt* statement) const;
+    void noteWriteFailure(const std::string& error);
+    // The row's file, nullopt (traced) when a value is not one the journal writes.
+    std::optional<FileRecord> fileFrom(sqlite3_stmt* statement) const;
 
     sqlite3* m_db = nullptr;
     std::string m_lastError;
+    std::string m_writeError;
+    std::string m_tracedError;
+    int m_batchDepth = 0;
+    bool m_batchFailed = false;
     Statement m_findFile;
     Statement m_addFile;
     Statement m_nextLine;
@@ -125,6 +155,10 @@ private:
     Statement m_close;
     Statement m_recordBackup;
     Statement m_supersede;
+    Statement m_restart;
+    Statement m_unskip;
+    Statement m_refused;
+    Statement m_refusedRuns;
 };
 
 } // namespace ostrel

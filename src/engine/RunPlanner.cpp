@@ -116,8 +116,8 @@ void RunPlanner::closeGone(ActiveRun& run, DeliveryJournal& journal, const SendL
     run.catchUpsGone.push_back(where);
 }
 
-void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPaths& logPaths,
-                      const RunLineSources& sources, int fileType, int decimals)
+bool RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPaths& logPaths,
+                      const RunLineSources& sources, int fileType, int decimals, bool resend)
 {
     DeliveryJournal::Batch batch(journal);
     if (journal != nullptr) {
@@ -155,7 +155,11 @@ void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         for (RunScale& scale : run.scales()) {
             std::size_t from = 0;
             bool catchUp = false;
-            if (journal != nullptr && known && file.journalId != 0) {
+            if (resend) {
+                if (journal != nullptr && file.journalId != 0) {
+                    journal->restartDelivery(file.journalId, scale.key);
+                }
+            } else if (journal != nullptr && known && file.journalId != 0) {
                 const auto next = journal->nextLine(file.journalId, scale.key);
                 const bool pendingHere =
                     read.pending &&
@@ -184,6 +188,14 @@ void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
     }
     run.unread = m_unread;
     run.setLines(RunLines(std::move(table), fileType, decimals, sources));
+    if (batch.commit()) {
+        return true;
+    }
+    // Rolled back: an id it handed out may belong to no row, or to another file later.
+    for (RunFile& file : run.files()) {
+        file.journalId = 0;
+    }
+    return false;
 }
 
 } // namespace ostrel

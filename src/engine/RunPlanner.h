@@ -26,9 +26,12 @@ public:
               std::vector<DeliveryJournal::Pending> pending);
 
     // Fills the run's files, lines and each scale's plan. Catch-ups whose bytes are nowhere
-    // are closed in the journal, traced and logged FAILED for their scales, once.
-    void plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPaths& logPaths,
-              const RunLineSources& sources, int fileType, int decimals);
+    // are closed in the journal, traced and logged FAILED for their scales, once. With
+    // `resend` every scale is due every line of every file, whatever the journal held. False
+    // when the journal could not record the plan: no row of it may then be relied on, and the
+    // run's files carry no journal id.
+    bool plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPaths& logPaths,
+              const RunLineSources& sources, int fileType, int decimals, bool resend = false);
 
     // Found files that could not be read: they stay for the next run.
     const std::vector<std::string>& unread() const { return m_unread; }

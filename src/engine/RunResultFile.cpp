@@ -72,7 +72,8 @@ std::string scaleResultName(const RunSummary::ScaleResult& scale)
 
 bool runSucceeded(const RunSummary& summary)
 {
-    if (summary.interrupted) {
+    if (summary.interrupted || !summary.stillBeingWritten.empty() ||
+        !summary.journalNotice.empty() || !summary.journalFailure.empty()) {
         return false;
     }
     for (const auto& scale : summary.scales) {
@@ -105,6 +106,17 @@ std::string runResultJson(const RunSummary& summary)
     for (const auto& failure : summary.backupFailures) {
         backupFailures.push_back({{"file", failure.file}, {"reason", failure.reason}});
     }
+    Json setAside = Json::array();
+    for (const auto& line : summary.linesSetAside) {
+        setAside.push_back({{"file", line.file},
+                            {"address", line.ipText},
+                            {"line", line.line},
+                            {"reason", line.reason}});
+    }
+    Json owed = Json::array();
+    for (const auto& file : summary.catchUpsPending) {
+        owed.push_back({{"file", file.file}, {"scales", stringList(file.scales)}});
+    }
     const Json document{
         {"format", kRunResultFormat},
         {"stamp", summary.stamp},
@@ -122,6 +134,13 @@ std::string runResultJson(const RunSummary& summary)
         {"backedUp", stringList(summary.backedUp)},
         {"keptForNextRun", stringList(summary.keptForNextRun)},
         {"backupFailures", backupFailures},
+        {"linesSetAside", setAside},
+        {"catchUpsPending", owed},
+        {"stillBeingWritten", stringList(summary.stillBeingWritten)},
+        {"filesWaiting", summary.filesWaiting},
+        {"journalNotice", summary.journalNotice},
+        {"journalFailure", summary.journalFailure},
+        {"resend", summary.resend},
     };
     // File names are bytes: one that is not UTF-8 must not cost the shop its result.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -139,6 +158,25 @@ bool writeRunResult(const std::string& path, const RunSummary& summary, std::str
         *error = std::strerror(errno);
     }
     return false;
+}
+
+std::vector<std::string> pendingCatchUpFiles(const std::string& json)
+{
+    std::vector<std::string> files;
+    const Json document = Json::parse(json, nullptr, false);
+    if (!document.is_object()) {
+        return files;
+    }
+    const auto owed = document.find("catchUpsPending");
+    if (owed == document.end() || !owed->is_array()) {
+        return files;
+    }
+    for (const Json& entry : *owed) {
+        if (entry.is_object() && !text(entry, "file").empty()) {
+            files.push_back(text(entry, "file"));
+        }
+    }
+    return files;
 }
 
 RunStatus describeRunResult(const std::string& json)
@@ -189,6 +227,21 @@ RunStatus describeRunResult(const std::string& json)
                   "\n  " + std::to_string(fileCount) + " file(s), " +
                   std::to_string(number(document, "lines")) + " line(s), " + std::to_string(ok) +
                   " of " + std::to_string(total) + " scale(s) OK\n" + scaleLines;
+    if (const auto setAside = document.find("linesSetAside");
+        setAside != document.end() && setAside->is_array()) {
+        for (const Json& line : *setAside) {
+            if (line.is_object()) {
+                status.text += "  set aside: line " + std::to_string(number(line, "line")) +
+                               " of " + text(line, "file") + " for " + text(line, "address") +
+                               " (" + text(line, "reason") + ")\n";
+            }
+        }
+    }
+    for (const char* key : {"journalFailure", "journalNotice"}) {
+        if (const std::string note = text(document, key); !note.empty()) {
+            status.text += "  " + note + "\n";
+        }
+    }
     return status;
 }
 

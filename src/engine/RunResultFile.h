@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -17,9 +18,13 @@ std::string runResultJson(const RunSummary& summary);
 // Replaces `path` atomically; false with `error` set when it cannot.
 bool writeRunResult(const std::string& path, const RunSummary& summary, std::string* error);
 
+// The files of "catchUpsPending" in a result document; empty for a document without them.
+std::vector<std::string> pendingCatchUpFiles(const std::string& json);
+
 // "success", "failed", "unreachable" or "skipped-duplicate".
 std::string scaleResultName(const RunSummary::ScaleResult& scale);
-// Every scale succeeded or had everything already, and the run was not stopped.
+// Every scale succeeded or had everything already, the run was not stopped, no file was left
+// unsent while still being written, and no journal was lost or failed.
 bool runSucceeded(const RunSummary& summary);
 
 // A few lines about the run in a result document, and whether it succeeded.

@@ -41,7 +41,7 @@ std::string scaleEntryProblem(const ScaleEntry& entry)
     if (!parseDecimalIpv4(ip)) {
         return "the address \"" + std::string(entry.ip()) + "\" in [IPLIST] is not an IPv4 address";
     }
-    if (entry.port < 1 || entry.port > 65535) {
+    if (!isValidPort(entry.port)) {
         return "the port " + std::to_string(entry.port) + " in [IPLIST] is outside 1 to 65535";
     }
     return {};

@@ -38,6 +38,21 @@ struct RunSummary
         std::string file;
         std::string reason;
     };
+    // A line a scale refused in several runs in a row: passed over so the scale goes on.
+    struct SetAsideLine
+    {
+        std::string file;
+        std::string ipText;
+        int line = 0; // 1-based, among the file's data lines
+        std::string reason;
+    };
+    // After the run: a data file (its backup where there is one) that scales still lack lines
+    // of, so a lost journal can name it.
+    struct OwedFile
+    {
+        std::string file;
+        std::vector<std::string> scales; // "IP:PORT"
+    };
     std::string stamp;
     std::string trigger;   // what started the run: start-up, timer, menu, message
     std::string startTime; // local time, ISO 8601 with offset
@@ -49,9 +64,16 @@ struct RunSummary
     std::vector<BackupFailure> backupFailures;
     std::vector<CatchUp> catchUps;
     std::vector<std::string> catchUpsGone; // the backup to catch up from no longer exists
+    std::vector<SetAsideLine> linesSetAside;
+    std::vector<OwedFile> catchUpsPending;
+    std::vector<std::string> stillBeingWritten; // settled too late for this run
+    std::size_t filesWaiting = 0;               // beyond the files one run takes
+    std::string journalNotice;                  // the journal was lost: what may be owed
+    std::string journalFailure;                 // a journal write failed: files kept
     int lines = 0;
     int linesSkipped = 0;     // bad lines the reading passed over
     bool interrupted = false; // stopped on request: unfinished scales failed, files kept
+    bool resend = false;      // ostrel --resend: sent again, never renamed
     std::vector<ScaleResult> scales;
 };
 

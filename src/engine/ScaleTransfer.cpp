@@ -86,6 +86,12 @@ int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
     ++scale->refusals;
     const std::string error = replyErrorText(block);
     if (entry.retryCount >= allowed) {
+        // A record the scale never takes must not hold back every newer price for good.
+        if (run.setAsideAfterRepeatedRefusals(*scale, error)) {
+            entry.retryCount = 0;
+            run.stepProgress(m_progress);
+            return SendNextLine(run, block);
+        }
         run.noteFailure(*scale, "refused " +
                                     (error.empty() ? std::string("without a reason") : error) +
                                     " " + std::to_string(entry.retryCount + 1) + " times");

@@ -8,12 +8,16 @@
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
 #include "format/LayoutKeys.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/Numbers.h"
 #include "platform/Trace.h"
+#include "settings/ScaleList.h"
 #include "settings/SearchPattern.h"
 #include "settings/SettingsHolder.h"
 #include "settings/SettingsProblems.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ostrel {
@@ -50,11 +54,15 @@ public:
         m_formatLoader.setStoredDefinitions(definitions);
     }
 
+    std::string resend(const std::string& path, const std::string& scaleFilter);
+
     Dependencies m_deps;
     SettingsHolder m_holder;
     UpdateRun& run() { return m_run; }
     std::int64_t settleWaitMs() const { return m_settleWaitMs; }
     std::string settingsError();
+    SettlePolicy m_settlePolicy = SettlePolicy::SendSettled; // the triggers' thread only
+    std::vector<std::string> m_stillBeingWritten;            // the triggers' thread only
 
 private:
     // LoadRunSettings and LoadImportFormat: files are read and the message shown without the
@@ -74,6 +82,8 @@ private:
 
     // A trigger that left files still being written asks for an early tick to take them.
     void noteUnsettled(const FileSettle::Split& split);
+    // Why these settings must not send, "" when they may; with the lock held.
+    std::string refusalLocked() const;
 
     ImportFormatLoader m_formatLoader; // the triggers' thread only
     FileSettle m_settle;               // the triggers' thread only
@@ -83,6 +93,7 @@ private:
     std::string m_pattern;
     std::string m_stamp;
     std::vector<DataFileEntry> m_found;
+    std::size_t m_matched = 0;   // files that matched, beyond the table's hundred too
     std::string m_settingsError; // the last load's or refused run's settings message
     UpdateRun m_run;
 };
@@ -125,6 +136,7 @@ void UpdateController::Impl::clearFound()
 {
     UpdateRun::Lock lock(m_run);
     m_found.clear();
+    m_matched = 0;
 }
 
 void UpdateController::Impl::loadSettings()
@@ -138,6 +150,11 @@ void UpdateController::Impl::loadSettings()
         showSettingsProblem(m_deps.messages, problem);
     }
     LoadedRunSettings loaded = readRunSettings(m_deps.paths);
+    if (loaded.fileFound) {
+        // The configuration window's Save writes the file and the holder alike; a value
+        // edited in the file by hand counts from the next load.
+        m_holder.loadDecimalPoint(m_deps.paths.tarvikIni);
+    }
     std::string runSettingsFile;
     ImportFormat format;
     {
@@ -156,6 +173,14 @@ void UpdateController::Impl::loadSettings()
         if (loaded.scaleCount == 0 && problem.empty()) {
             showNoScaleMessage(m_deps.messages);
         }
+        const std::vector<std::string> listProblems = scaleListProblems(m_deps.paths.tarvikIni);
+        if (!listProblems.empty() && problem.empty()) {
+            std::string text = "The scale list in " + m_deps.paths.tarvikIni + ":";
+            for (const std::string& line : listProblems) {
+                text += "\n- " + line;
+            }
+            showSettingsProblem(m_deps.messages, text);
+        }
     }
     if (m_formatLoader.LoadImportFormat(format, runSettingsFile)) {
         UpdateRun::Lock lock(m_run);
@@ -166,10 +191,24 @@ void UpdateController::Impl::loadSettings()
 
 std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& pattern)
 {
-    auto files = FindDataFiles(pattern);
+    std::size_t matched = 0;
+    auto files = FindDataFiles(pattern, &matched);
     UpdateRun::Lock lock(m_run);
     m_found = files;
+    m_matched = matched;
     return files;
+}
+
+std::string UpdateController::Impl::refusalLocked() const
+{
+    // Prices scaled by a wrong power of ten must never reach a scale, and files no line of
+    // which can become a record must not be backed up as delivered.
+    std::string refusal = decimalPointProblem(m_holder.decimalPointText());
+    if (refusal.empty()) {
+        refusal = layoutProblem(m_settings.fileType, m_format, m_deps.paths.pluIdIni,
+                                m_deps.paths.prsFile);
+    }
+    return refusal;
 }
 
 bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char* trigger,
@@ -183,19 +222,21 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
     {
         UpdateRun::Lock lock(m_run);
         if (rediscover) {
-            m_found = FindDataFiles(pattern);
+            m_found = FindDataFiles(pattern, &m_matched);
         }
+        const std::size_t matched = std::max(m_matched, m_found.size());
         split = m_settle.split(m_found, settleSeconds);
+        m_stillBeingWritten = split.unsettled;
+        for (const DataFileEntry& file : split.heldBehind) {
+            m_stillBeingWritten.push_back(file.path);
+        }
+        const bool waitForAll =
+            m_settlePolicy == SettlePolicy::WaitForAll && !m_stillBeingWritten.empty();
         // HasNewDataFile first: it also routes the library's replies back to runs.
         const bool fileIsNew = HasNewDataFile(split.settled, m_settings.createDate, m_holder) == 1;
-        if (fileIsNew || m_run.catchUpPendingLocked(m_settings.scales)) {
-            // Prices scaled by a wrong power of ten must never reach a scale, and files no line
-            // of which can become a record must not be backed up as delivered.
-            refusal = decimalPointProblem(m_holder.decimalPointText());
-            if (refusal.empty()) {
-                refusal = layoutProblem(m_settings.fileType, m_format, m_deps.paths.pluIdIni,
-                                        m_deps.paths.prsFile);
-            }
+        if (!waitForAll &&
+            (fileIsNew || m_run.catchUpPendingLocked(m_settings.scales, m_format.searchPattern))) {
+            refusal = refusalLocked();
             if (!refusal.empty()) {
                 m_settingsError = refusal;
             } else {
@@ -206,11 +247,18 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
                 inputs.format = m_format;
                 inputs.fileType = m_settings.fileType;
                 inputs.runSettingsFile = m_settings.runSettingsFile;
+                inputs.filesWaiting = matched > m_found.size() ? matched - m_found.size() : 0;
+                if (m_settlePolicy == SettlePolicy::SendSettledNamingTheRest) {
+                    inputs.stillBeingWritten = m_stillBeingWritten;
+                }
                 started = m_run.beginLocked(inputs);
             }
         }
     }
     noteUnsettled(split);
+    if (!started) {
+        m_run.quickTickDone();
+    }
     if (!refusal.empty()) {
         showSettingsProblem(m_deps.messages, refusal); // outside the lock: a box may be modal
         return false;
@@ -219,6 +267,58 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
         m_run.proceed(inputs);
     }
     return started;
+}
+
+std::string UpdateController::Impl::resend(const std::string& path, const std::string& scaleFilter)
+{
+    loadSettings();
+    makeStamp();
+    const auto time = fileLastWriteLocal(path);
+    if (!fileExists(path) || !time) {
+        return "there is no data file " + path;
+    }
+    const auto colon = scaleFilter.find(':');
+    const std::string wantedAddress = paddedIp(scaleFilter.substr(0, colon));
+    const auto wantedPort =
+        colon == std::string::npos ? std::nullopt : parsePort(scaleFilter.substr(colon + 1));
+    if (colon != std::string::npos && !wantedPort) {
+        return "--scale " + scaleFilter + ": " +
+               portOutOfRangeText(atoi64Text(scaleFilter.substr(colon + 1)));
+    }
+    RunInputs inputs;
+    bool started = false;
+    {
+        UpdateRun::Lock lock(m_run);
+        std::string refusal = refusalLocked();
+        if (!refusal.empty()) {
+            m_settingsError = refusal;
+            return refusal;
+        }
+        for (const ScaleEntry& scale : m_settings.scales) {
+            if (scaleFilter.empty() || (paddedIp(scale.ip()) == wantedAddress &&
+                                        (!wantedPort || scale.port == *wantedPort))) {
+                inputs.scales.push_back(scale);
+            }
+        }
+        if (inputs.scales.empty()) {
+            return scaleFilter.empty() ? std::string(kNoScaleText)
+                                       : "no registered scale is at " + scaleFilter;
+        }
+        m_holder.setRunMode(RunMode::Update);
+        inputs.stamp = m_stamp;
+        inputs.trigger = "resend";
+        inputs.files = {DataFileEntry{path, *time, std::nullopt}};
+        inputs.format = m_format;
+        inputs.fileType = m_settings.fileType;
+        inputs.runSettingsFile = m_settings.runSettingsFile;
+        inputs.resend = true;
+        started = m_run.beginLocked(inputs);
+    }
+    if (!started) {
+        return "a run is already busy";
+    }
+    m_run.proceed(inputs);
+    return {};
 }
 
 void UpdateController::Impl::noteUnsettled(const FileSettle::Split& split)
@@ -326,6 +426,21 @@ void UpdateController::reloadRunSettings()
 void UpdateController::setStoredDefinitions(const std::vector<FixedFieldDef>& definitions)
 {
     m_impl->setStoredDefinitions(definitions);
+}
+
+std::string UpdateController::resend(const std::string& path, const std::string& scaleFilter)
+{
+    return m_impl->resend(path, scaleFilter);
+}
+
+void UpdateController::setSettlePolicy(SettlePolicy policy)
+{
+    m_impl->m_settlePolicy = policy;
+}
+
+std::vector<std::string> UpdateController::filesStillBeingWritten() const
+{
+    return m_impl->m_stillBeingWritten;
 }
 
 void UpdateController::registerInterpreters()

@@ -65,6 +65,26 @@ public:
     // The interpreters alone, for a scan or test without start-up (ostrel --scan, --test).
     void registerInterpreters();
 
+    // ostrel --resend: loads the settings as Direct Download does, then sends the data file
+    // at `path` (a backup or any other) again to every registered scale, or to those at
+    // `scaleFilter` ("IP" or "IP:PORT", the address compared in its padded form), through a
+    // normal run, journal and log; nothing is renamed. "" when the run started, else why not.
+    std::string resend(const std::string& path, const std::string& scaleFilter);
+
+    // What a trigger does with data files still being written. SendSettled: the settled ones
+    // go now, the rest at a later tick (the desktop and headless program). WaitForAll: no
+    // run while one is still being written, so they all go in one run (ostrel --once waits).
+    // SendSettledNamingTheRest: the settled ones go, and the run's result names the others.
+    enum class SettlePolicy
+    {
+        SendSettled,
+        WaitForAll,
+        SendSettledNamingTheRest
+    };
+    void setSettlePolicy(SettlePolicy policy);
+    // The files the last trigger found still being written, and those that wait behind them.
+    std::vector<std::string> filesStillBeingWritten() const;
+
     // The connection test's request (MSG_CONNECT_SCALE); returns Connect's result.
     int ConnectProcessScale(const std::string& ipText, std::uint16_t port, std::uint16_t model);
 

@@ -3,6 +3,7 @@
 #include "engine/DataFileReader.h"
 #include "engine/DataOption.h"
 #include "engine/DeliveryJournal.h"
+#include "engine/JournalRecovery.h"
 #include "engine/RunBlocks.h"
 #include "engine/RunPlanner.h"
 #include "engine/RunResultFile.h"
@@ -88,32 +89,48 @@ bool UpdateRun::beginLocked(const RunInputs& inputs)
         return false;
     }
     m_busy = true;
+    if (m_batchTickArmed) {
+        m_batchTickArmed = false;
+        restartTimerLocked(); // the quick tick took the next files; the period holds again
+    }
     m_run = std::make_unique<ActiveRun>(inputs.stamp, inputs.scales);
     m_run->trigger = inputs.trigger;
     m_run->startTime = isoLocalTime(std::chrono::system_clock::now());
-    m_run->setJournal(journalLocked());
+    m_run->setJournal(journalLocked(inputs.format.searchPattern));
+    if (m_journal) {
+        m_journal->clearWriteError(); // an earlier run's failure is that run's
+    }
     return true;
 }
 
-DeliveryJournal* UpdateRun::journalLocked()
+DeliveryJournal* UpdateRun::journalLocked(const std::string& searchPattern)
 {
     if (m_journal) {
         return m_journal.get();
     }
     ::mkdir(m_paths.logFolder.c_str(), 0777); // one level, as the log does
-    std::string error;
-    m_journal = DeliveryJournal::open(m_paths.logFolder + "/" + kJournalFileName, &error);
-    if (!m_journal && error != m_journalError) {
+    JournalOpening opening =
+        openDeliveryJournal(m_paths.logFolder + "/" + kJournalFileName,
+                            m_paths.logFolder + "/" + kRunResultFileName, searchPattern);
+    m_journal = std::move(opening.journal);
+    if (!m_journal && opening.error != m_journalError) {
         // Runs go on; a file is then backed up only when every scale got all of it.
-        trace("delivery journal unavailable: " + error);
+        trace("delivery journal unavailable: " + opening.error);
     }
-    m_journalError = error;
+    m_journalError = opening.error;
+    if (!opening.notice.empty()) {
+        m_journalNotice = std::move(opening.notice);
+    }
     return m_journal.get();
 }
 
-bool UpdateRun::catchUpPendingLocked(const std::vector<ScaleEntry>& scales)
+bool UpdateRun::catchUpPendingLocked(const std::vector<ScaleEntry>& scales,
+                                     const std::string& searchPattern)
 {
-    DeliveryJournal* journal = journalLocked();
+    DeliveryJournal* journal = journalLocked(searchPattern);
+    if (!m_journalNotice.empty()) {
+        return true;
+    }
     if (journal == nullptr) {
         return false;
     }
@@ -134,7 +151,11 @@ int UpdateRun::proceed(const RunInputs& inputs)
     std::vector<DeliveryJournal::Pending> pending;
     {
         Lock lock(*this);
-        if (DeliveryJournal* journal = m_run->journal()) {
+        m_run->journalNotice = std::exchange(m_journalNotice, {});
+        m_run->resend = inputs.resend;
+        m_run->filesWaiting = inputs.filesWaiting;
+        m_run->stillBeingWritten = inputs.stillBeingWritten;
+        if (DeliveryJournal* journal = m_run->journal(); journal != nullptr && !inputs.resend) {
             std::vector<std::string> keys;
             keys.reserve(m_run->scales().size());
             for (const auto& scale : m_run->scales()) {
@@ -150,8 +171,18 @@ int UpdateRun::proceed(const RunInputs& inputs)
     const RunLineSources sources{m_paths.pluIdIni, m_paths.rulesFile, inputs.runSettingsFile};
     {
         Lock lock(*this);
-        planner.plan(*m_run, m_run->journal(), m_logPaths, sources, inputs.fileType,
-                     m_holder.decimals());
+        DeliveryJournal* journal = m_run->journal();
+        if (!planner.plan(*m_run, journal, m_logPaths, sources, inputs.fileType,
+                          m_holder.decimals(), inputs.resend)) {
+            // Sent now, its lines would be recorded nowhere: a scale that drops part-way
+            // would never get the rest. Nothing goes out; the files stay for the next run.
+            m_run->journalFailure = journal->writeError();
+            journal->clearWriteError();
+            failForJournal();
+            m_run->opening = false;
+            endRun(false);
+            return 0;
+        }
         bool anythingDue = false;
         for (RunScale& scale : m_run->scales()) {
             anythingDue = anythingDue || !scale.plan.empty();
@@ -236,6 +267,15 @@ void UpdateRun::setEarlyTick(std::uint32_t milliseconds)
 {
     Lock lock(*this);
     m_earlyTickMs = milliseconds;
+}
+
+void UpdateRun::quickTickDone()
+{
+    Lock lock(*this);
+    if (m_batchTickArmed && !m_busy) {
+        m_batchTickArmed = false;
+        restartTimerLocked();
+    }
 }
 
 void UpdateRun::stopTimer()

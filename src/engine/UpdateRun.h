@@ -42,6 +42,11 @@ struct RunInputs
     int fileType = 1;
     std::string runSettingsFile;
     std::string trigger = "start-up"; // for the run's result
+    // ostrel --resend: every scale of `scales` gets every line of `files` again, whatever the
+    // journal says; no catch-up, and nothing is renamed.
+    bool resend = false;
+    std::size_t filesWaiting = 0;               // found beyond the files one run takes
+    std::vector<std::string> stillBeingWritten; // left unsent: a writer still holds them
 };
 
 class UpdateRun final : public CallbackTarget
@@ -86,8 +91,11 @@ public:
     // rest without it.
     bool beginLocked(const RunInputs& inputs);
     int proceed(const RunInputs& inputs);
-    // With the lock held: whether one of these scales has lines of an earlier file to get.
-    bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales);
+    // With the lock held: whether one of these scales has lines of an earlier file to get, or
+    // a lost journal is still to be told of (a run with nothing to send tells it).
+    // `searchPattern` names the backups such a notice lists.
+    bool catchUpPendingLocked(const std::vector<ScaleEntry>& scales,
+                              const std::string& searchPattern);
 
     // Blocks until every scale whose opening has started was opened or failed.
     void waitForOpening();
@@ -103,6 +111,9 @@ public:
     // before the restart so that a run's end keeps it.
     void setEarlyTick(std::uint32_t milliseconds);
     void stopTimer();
+    // A trigger that started no run: a quick tick armed for waiting files gives way to the
+    // period again, so a refused run does not make the timer spin.
+    void quickTickDone();
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
@@ -122,9 +133,12 @@ private:
     void FinishRunIfDone();
     void endRun(bool progressShown);
     void backUpFiles(RunSummary& summary);
+    // A journal write failed: the scales due lines get the reason and a FAILED log line.
+    void failForJournal();
     void restartTimerLocked();
-    // Opened at first need, in the log folder; nullptr while it cannot be.
-    DeliveryJournal* journalLocked();
+    // Opened at first need, in the log folder (a damaged one set aside and made afresh);
+    // nullptr while it cannot be.
+    DeliveryJournal* journalLocked(const std::string& searchPattern);
 
     const SettingsPaths& m_paths;
     ScaleLibrary& m_library;
@@ -141,6 +155,8 @@ private:
     bool m_closing = false; // being destroyed: an opening that ends now ends no run
     std::unique_ptr<DeliveryJournal> m_journal;
     std::string m_journalError;
+    std::string m_journalNotice;      // told by the next run
+    bool m_batchTickArmed = false;    // the timer ticks at once for the files still waiting
     std::string m_resultError;        // traced once until it changes
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
     std::optional<RunSummary> m_pendingSummary;

@@ -11,6 +11,12 @@
 #include <chrono>
 
 namespace ostrel {
+namespace {
+
+// The files beyond one run's hundred go in a run of their own, as soon as this one ends.
+constexpr std::uint32_t kNextFilesTickMs = 10;
+
+} // namespace
 
 void UpdateRun::FinishRunIfDone()
 {
@@ -23,18 +29,33 @@ void UpdateRun::FinishRunIfDone()
 void UpdateRun::endRun(bool progressShown)
 {
     m_run->flushJournal();
+    if (!m_run->journalFailure.empty()) {
+        failForJournal();
+    }
     RunSummary summary = m_run->summary();
     summary.keptForNextRun = m_run->unread;
     summary.catchUpsGone = m_run->catchUpsGone;
-    if (m_run->stopRequested) {
-        // Stopped part-way: every file stays; the journal knows which lines went out.
+    if (m_run->stopRequested || !m_run->journalFailure.empty()) {
+        // Stopped part-way, or the journal could not keep up: every file stays, and the
+        // journal knows at most which lines went out, never more.
         for (const RunFile& file : m_run->files()) {
-            if (!file.fromBackup) {
+            if (!file.fromBackup && !m_run->resend) {
                 summary.keptForNextRun.push_back(file.entry.path);
             }
         }
-    } else {
+    } else if (!m_run->resend) {
         backUpFiles(summary);
+    }
+    if (DeliveryJournal* journal = m_run->journal()) {
+        std::vector<std::string> keys;
+        for (const RunScale& scale : m_run->scales()) {
+            keys.push_back(scale.key);
+        }
+        for (auto& owed : journal->pending(keys)) {
+            summary.catchUpsPending.push_back(
+                {owed.file.backup.empty() ? owed.file.path : owed.file.backup,
+                 std::move(owed.scales)});
+        }
     }
     if (progressShown) {
         m_progress.CompleteProgress();
@@ -46,11 +67,35 @@ void UpdateRun::endRun(bool progressShown)
         trace("cannot write " + resultFile + ": " + error);
     }
     m_resultError = error;
-    restartTimerLocked();
+    if (m_run->filesWaiting > 0 && !m_run->stopRequested) {
+        trace(std::to_string(m_run->filesWaiting) + " more data file(s) wait: the next run " +
+              "starts at once");
+        m_timer.restart(kNextFilesTickMs);
+        m_batchTickArmed = true;
+    } else {
+        restartTimerLocked();
+    }
     m_library.resumeWaiting(); // a stop asked of this run is over; nothing of it is opening
     m_run->attempted = false;
     m_busy = false;
     m_pendingSummary = std::move(summary);
+}
+
+void UpdateRun::failForJournal()
+{
+    const std::string reason = "delivery journal could not be written: " + m_run->journalFailure;
+    trace(reason + "; the run's files are kept for the next run");
+    for (RunScale& scale : m_run->scales()) {
+        if (scale.plan.empty() || !scale.failReason.empty()) {
+            continue; // nothing of it was due, or it failed for its own reason already
+        }
+        scale.failReason = reason;
+        if (scale.entry.succeeded || !scale.entry.finished) {
+            m_run->log(m_logPaths, scale, kLogFailed);
+        }
+        scale.entry.succeeded = false;
+        scale.entry.finished = true;
+    }
 }
 
 void UpdateRun::backUpFiles(RunSummary& summary)

@@ -34,9 +34,10 @@ void UpdateRun::openScale(ActiveRun& run, RunScale& scale)
             return;
         }
         std::string problem = scaleEntryProblem(entry);
-        if (problem.empty() && run.FindScaleByIp(entry.ip()) != &scale) {
-            // Replies name a scale by its address: a second scale with the same address would
-            // never hear back, and the run would never end.
+        if (problem.empty() && run.firstScaleAt(entry.ip()) != &scale) {
+            // One scale written twice ("127.0.0.2", "127.000.000.002") would get every line
+            // twice; and replies name a scale by its address, so a twin would never hear
+            // back and the run would never end.
             problem = "an earlier scale in [IPLIST] has the same address";
         }
         if (!problem.empty()) {

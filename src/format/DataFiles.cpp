@@ -48,9 +48,12 @@ void SortDataFiles(std::vector<DataFileEntry>& rows, std::size_t count)
     }
 }
 
-std::vector<DataFileEntry> FindDataFiles(std::string_view searchPattern)
+std::vector<DataFileEntry> FindDataFiles(std::string_view searchPattern, std::size_t* matched)
 {
     std::vector<DataFileEntry> found;
+    if (matched != nullptr) {
+        *matched = 0;
+    }
     if (searchPattern.empty()) {
         return found;
     }
@@ -58,6 +61,9 @@ std::vector<DataFileEntry> FindDataFiles(std::string_view searchPattern)
         if (auto time = readableFileTime(match.path)) {
             found.push_back({std::move(match.path), *time, std::nullopt});
         }
+    }
+    if (matched != nullptr) {
+        *matched = found.size();
     }
 
     if (found.size() > kMaxDataFiles) {

@@ -23,8 +23,10 @@ struct DataFileEntry
 };
 
 // The table of found files, at most kMaxDataFiles rows: with more matches the oldest go in
-// this run and the rest in a later one.
-std::vector<DataFileEntry> FindDataFiles(std::string_view searchPattern);
+// this run and the rest in a later one. `matched`, when given, gets the number of readable
+// files that match, the ones beyond the table included.
+std::vector<DataFileEntry> FindDataFiles(std::string_view searchPattern,
+                                         std::size_t* matched = nullptr);
 
 // Exchange sort of the first `count` rows, oldest first; year to second are compared, and
 // equal rows are never swapped with each other.

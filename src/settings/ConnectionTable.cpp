@@ -1,6 +1,6 @@
 #include "settings/ConnectionTable.h"
 
-#include "platform/Numbers.h"
+#include "settings/ScaleList.h"
 #include "settings/ScaleTable.h"
 
 namespace ostrel {
@@ -41,8 +41,9 @@ void ConnectionTable::rebuild(ScaleTable& rows)
     m_ports.clear();
     rows.clearConnections();
     for (const auto& row : rows.rows()) {
-        m_ports[key(trimmedIpText(row.columns.address), -1)] =
-            static_cast<std::uint16_t>(atoiText(row.columns.port));
+        if (const auto port = parsePort(row.columns.port)) {
+            m_ports[key(trimmedIpText(row.columns.address), -1)] = *port;
+        }
     }
 }
 

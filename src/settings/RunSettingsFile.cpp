@@ -26,7 +26,9 @@ std::string runSettingsFilePath(const SettingsPaths& paths)
     // path would name no file anyway.
     const std::string value = readProfileString(kSectionPath, kKeyConfigRoot, paths.tarvikIni,
                                                 kValueCapacity, paths.tarvikIni);
-    if (value == std::string_view(paths.tarvikIni).substr(0, kValueCapacity - 1)) {
+    // An empty value is no file either: the product folder would be read as one, and every
+    // layout key would take its default.
+    if (value.empty() || value == std::string_view(paths.tarvikIni).substr(0, kValueCapacity - 1)) {
         return paths.tarvikIni;
     }
     return resolvePath(concatPath(paths.productFolder, value));

@@ -14,8 +14,8 @@
 namespace ostrel {
 
 // Product folder + the stored value, resolved ignoring case and "\" separators (the value is
-// often stored upper-cased, with Windows separators). An empty value names the product folder,
-// which is no file, so every read from it yields its default.
+// often stored upper-cased, with Windows separators). A missing or empty value means Tarvik.ini
+// itself.
 std::string runSettingsFilePath(const SettingsPaths& paths);
 
 // The configuration window's "Configuration File" field: product folder + the stored value.

@@ -1,5 +1,7 @@
 #include "settings/ScaleInput.h"
 
+#include "settings/ScaleList.h"
+
 #include <cctype>
 
 namespace ostrel {
@@ -62,7 +64,7 @@ std::optional<std::string> checkScaleInput(const std::array<std::string, 4>& oct
             return std::string(kIncompleteAddressMessage);
         }
     }
-    if (!allDigits(portText) || digitsValue(portText) < 1 || digitsValue(portText) > 65535) {
+    if (!allDigits(portText) || portText.size() > 5 || !parsePort(portText)) {
         return std::string(kBadPortMessage);
     }
     return std::nullopt;

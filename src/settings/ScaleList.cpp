@@ -4,6 +4,7 @@
 #include "settings/ProfileBatch.h"
 #include "settings/TarvikKeys.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ostrel {
@@ -68,6 +69,25 @@ std::string IpListValue::address() const
     return text;
 }
 
+bool isValidPort(std::int64_t port)
+{
+    return port >= 1 && port <= 65535;
+}
+
+std::optional<std::uint16_t> parsePort(std::string_view text)
+{
+    const std::int64_t port = atoi64Text(text);
+    if (!isValidPort(port)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(port);
+}
+
+std::string portOutOfRangeText(std::int64_t port)
+{
+    return "the port " + std::to_string(port) + " is outside 1 to 65535";
+}
+
 std::optional<IpListValue> parseIpListValue(std::string_view value)
 {
     const auto colon = value.find(':');
@@ -81,10 +101,11 @@ std::optional<IpListValue> parseIpListValue(std::string_view value)
     }
     const std::string_view rest = value.substr(colon + 1);
     const auto comma = rest.find(',');
-    parsed.port = static_cast<std::uint16_t>(atoiText(rest.substr(0, comma)));
-    if (parsed.port == 0) {
+    const auto port = parsePort(rest.substr(0, comma));
+    if (!port) {
         return std::nullopt;
     }
+    parsed.port = *port;
     const std::string_view flag = comma == std::string_view::npos ? "S" : rest.substr(comma + 1);
     parsed.client = !flag.empty() && flag.front() == 'C';
     return parsed;
@@ -127,6 +148,49 @@ int countRunScales(const ProfileSnapshot& ini)
 }
 
 } // namespace
+
+std::vector<std::string> scaleListProblems(const std::string& tarvikIni)
+{
+    using namespace tarvik;
+    const ProfileSnapshot ini(tarvikIni);
+    std::vector<std::string> problems;
+    const int runCount = countRunScales(ini);
+    std::vector<std::pair<std::string, std::string>> seen; // padded address, slot
+    // Slots beyond IP099 only to say that they are there.
+    for (int slot = 0; slot < kMaxScaleSlots + 100; ++slot) {
+        const std::string key = scaleSlotKey(slot);
+        const std::string value = ini.read(kSectionIpList, key, "", kValueCapacity);
+        if (value.empty()) {
+            continue;
+        }
+        const std::string where = key + " in [IPLIST] (\"" + value + "\")";
+        if (slot >= kMaxScaleSlots) {
+            problems.push_back(where + " is beyond IP099: at most 100 scales are used");
+            break;
+        }
+        if (slot > runCount) {
+            problems.push_back(where + " follows an empty slot: runs stop at the first empty slot");
+        }
+        const auto colon = value.find(':');
+        if (colon != std::string::npos) {
+            const std::string_view rest = std::string_view(value).substr(colon + 1);
+            const std::int64_t port = atoi64Text(rest.substr(0, rest.find(',')));
+            if (!isValidPort(port)) {
+                problems.push_back(where + ": " + portOutOfRangeText(port));
+            }
+        }
+        const std::string padded = paddedIp(std::string_view(value).substr(0, colon));
+        const auto earlier = std::find_if(seen.begin(), seen.end(),
+                                          [&](const auto& entry) { return entry.first == padded; });
+        if (earlier != seen.end()) {
+            problems.push_back(where + " has the address of " + earlier->second +
+                               ": that scale is sent to only once");
+        } else {
+            seen.emplace_back(padded, key);
+        }
+    }
+    return problems;
+}
 
 int countRunScales(const std::string& tarvikIni)
 {

@@ -19,6 +19,13 @@ std::string scaleSlotKey(int slot);
 // decimal number (missing pieces count as 0). The key of a scale's name in IPNAME.
 std::string paddedIp(std::string_view addressText);
 
+// A port as every reader takes it: the number at the start of the text (atoi), valid from 1 to
+// 65535. Never cut to 16 bits: a wrapped port reaches another one.
+std::optional<std::uint16_t> parsePort(std::string_view text);
+bool isValidPort(std::int64_t port);
+// "the port 86537 is outside 1 to 65535"
+std::string portOutOfRangeText(std::int64_t port);
+
 // One IPLIST value as the configuration window reads it ("address:port,flag").
 struct IpListValue
 {
@@ -29,7 +36,7 @@ struct IpListValue
     std::string address() const; // "%d.%d.%d.%d"
 };
 
-// nullopt when the slot is skipped: no ':' or a port of 0.
+// nullopt when the slot is skipped: no ':' or a port outside 1 to 65535.
 std::optional<IpListValue> parseIpListValue(std::string_view value);
 
 // One row of the configuration window's scale list as loaded from the file.
@@ -59,6 +66,12 @@ struct RunScaleRow
 inline constexpr std::size_t kRunIpTextMax = 19;
 inline constexpr std::size_t kRunNameMax = 49;
 inline constexpr std::size_t kRunModelNameMax = 19;
+
+// What a run or the configuration window would pass over in silence, one sentence each: a port
+// outside 1 to 65535, a slot after an empty one (runs stop at the first empty slot), slots
+// beyond IP099, and an address listed twice (compared in the padded form). Empty when the
+// list is sound.
+std::vector<std::string> scaleListProblems(const std::string& tarvikIni);
 
 // Consecutive non-empty IPLIST slots from IP000, at most 100.
 int countRunScales(const std::string& tarvikIni);

@@ -13,7 +13,7 @@ namespace ostrel {
 std::optional<int> decimalPlaces(std::string_view text)
 {
     if (text.empty()) {
-        return 0;
+        return std::nullopt;
     }
     int value = 0;
     for (const char c : text) {

@@ -11,8 +11,8 @@ namespace ostrel {
 
 inline constexpr int kMaxDecimalPlaces = 3;
 
-// [CYCLE] "Decimal Point": "" means 0 (the window allows an empty field), otherwise decimal
-// digits giving 0 to 3; nullopt for anything else.
+// [CYCLE] "Decimal Point": decimal digits giving 0 to 3; nullopt for anything else, an empty
+// or missing value included (read as 0 decimals it would send 2.49 as 2).
 std::optional<int> decimalPlaces(std::string_view text);
 std::string decimalPointProblem(std::string_view text);
 

@@ -84,7 +84,8 @@ TEST_F(RunSettingsChecks, AnEmptiedPathKeyStopsDiscoveryAfterAReload)
 
 TEST_F(RunSettingsChecks, DecimalPointOutsideZeroToThreeIsASettingsError)
 {
-    for (const std::string value : {"7", "2147483647", "two", "-1", "1.5"}) {
+    // Empty: read as 0 decimals, 2.49 would reach the scale as 2.
+    for (const std::string value : {"7", "2147483647", "two", "-1", "1.5", ""}) {
         messages.clear();
         writeSettings({kScaleA}, cycleWithDecimals(value));
         writeData("PLU1.TXT", {"1,1,a,2.49"});
@@ -101,22 +102,12 @@ TEST_F(RunSettingsChecks, DecimalPointOutsideZeroToThreeIsASettingsError)
     }
 }
 
-TEST_F(RunSettingsChecks, AnEmptyDecimalPointMeansNoDecimals)
-{
-    writeSettings({kScaleA}, cycleWithDecimals(""));
-    writeData("PLU1.TXT", {"1,1,a,2.49"});
-    controller->startUp();
-    controller->waitForOpening();
-    ASSERT_EQ(library.sent().size(), 1u);
-    EXPECT_EQ(library.sent()[0].number(443, 4), 2u);
-    EXPECT_EQ(controller->settingsError(), "");
-}
-
 TEST_F(RunSettingsChecks, ScalesThatCannotBeTriedSayWhyAndTheOthersGoOn)
 {
     ScaleConfig badPort = kScaleA;
     badPort.port = 86537;
-    ScaleConfig twin = kScaleB;
+    ScaleConfig twin = kScaleB; // the same scale written with leading zeros
+    twin.ip = "127.000.000.003";
     twin.port = 6001;
     ScaleConfig badAddress = kScaleA;
     badAddress.ip = "127.0.0.300";
@@ -138,8 +129,11 @@ TEST_F(RunSettingsChecks, ScalesThatCannotBeTriedSayWhyAndTheOthersGoOn)
     // Scales are opened side by side: across scales the log follows their outcomes.
     EXPECT_THAT(logLines(), UnorderedElementsAre(logLine("PLU1.TXT", "127.0.0.2", false),
                                                  logLine("PLU1.TXT", "127.0.0.3", true),
-                                                 logLine("PLU1.TXT", "127.0.0.3", false),
+                                                 logLine("PLU1.TXT", "127.000.000.003", false),
                                                  logLine("PLU1.TXT", "127.0.0.300", false)));
+    // The load said so too, naming both slots.
+    EXPECT_THAT(messageTexts(), HasSubstr("IP002 in [IPLIST] (\"127.000.000.003:6001,S\") has "
+                                          "the address of IP001"));
 }
 
 TEST_F(RunSettingsChecks, TarvikIniWithoutPathSaysSo)

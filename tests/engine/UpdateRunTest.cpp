@@ -5,6 +5,7 @@
 #include "ScriptedRun.h"
 
 #include "engine/CallbackRouter.h"
+#include "platform/IniFile.h"
 #include "settings/SettingsHolder.h"
 
 #include <gmock/gmock.h>
@@ -516,13 +517,22 @@ TEST_F(UpdateRunTest, LongRunsCountProgressInPerMille)
 
 TEST_F(UpdateRunTest, RunSettingsComeFromTarvikIniWithoutConfigRoot)
 {
-    writeSettings({kScaleA}, "[SEPARATE]\nSeparate=;\nItemIsPLU=1\n");
-    writeData("PLU1.TXT", {"77;2;semi;1"});
-    controller->onDirectDownload();
-    controller->waitForOpening();
-    ASSERT_EQ(library.sent().size(), 1u);
-    EXPECT_EQ(library.sent()[0].plu(), 77u);
-    EXPECT_EQ(library.sent()[0].number(435, 4), 77u); // item code = PLU number
+    // Missing or empty alike: an empty one once read the product folder as the layout file,
+    // split every line at "," and sent nothing.
+    for (const bool emptyKey : {false, true}) {
+        writeSettings({kScaleA}, "[CYCLE]\nDecimal Point=2\n[SEPARATE]\nSeparate=;\nItemIsPLU=1\n");
+        if (emptyKey) {
+            ASSERT_TRUE(writeProfileString("PATH", "CONFIG ROOT", "", paths.tarvikIni));
+        }
+        writeData("PLU1.TXT", {"77;2;semi;1"});
+        library.clearCalls();
+        controller->onDirectDownload();
+        controller->waitForOpening();
+        ASSERT_EQ(library.sent().size(), 1u) << emptyKey;
+        EXPECT_EQ(library.sent()[0].plu(), 77u);
+        EXPECT_EQ(library.sent()[0].number(435, 4), 77u); // item code = PLU number
+        library.pump();
+    }
 }
 
 TEST_F(UpdateRunTest, ConnectionTestOpensOneScale)
@@ -569,7 +579,8 @@ TEST_F(UpdateRunTest, ProgressLinesFollowEachScaleWhileTheRunGoesOn)
 {
     EXPECT_TRUE(controller->progressLines().empty()); // no run yet
     writeSettings({kScaleA, kScaleB, kScaleC},
-                  "[IPNAME]\n127.000.000.002=A\n127.000.000.003=B\n127.000.000.004=C\n");
+                  "[CYCLE]\nDecimal Point=2\n[IPNAME]\n127.000.000.002=A\n127.000.000.003=B\n"
+                  "127.000.000.004=C\n");
     writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1", "3,1,c,1"});
     library.hold("127.0.0.2");
     library.setUnreachable("127.0.0.2");

@@ -298,7 +298,8 @@ private slots:
     void okCopiesTheRowsForARunWhilePluPrsIsMissing()
     {
         test::TrayProgram program;
-        program.writeSettings({test::TrayProgram::kScale}, "[TYPE]\nFILETYPE=2\n");
+        program.writeSettings({test::TrayProgram::kScale},
+                              "[CYCLE]\nDecimal Point=2\n[TYPE]\nFILETYPE=2\n");
         writeFile(program.paths.structFile,
                   readFile(OSTREL_SOURCE_DIR "/packaging/config-template/plustruct.str"));
         program.start();

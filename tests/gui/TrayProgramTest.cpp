@@ -210,7 +210,7 @@ private slots:
     {
         TrayProgram program;
         program.writeSettings({TrayProgram::kScale, {"127.0.0.3", 5002}, {"127.0.0.4", 5003}},
-                              "[IPNAME]\n127.000.000.002=Deli counter\n"
+                              "[CYCLE]\nDecimal Point=2\n[IPNAME]\n127.000.000.002=Deli counter\n"
                               "127.000.000.003=Bakery\n127.000.000.004=Fish\n");
         CMainDlg& mainDlg = program.start();
         program.library.setUnreachable("127.0.0.4");

@@ -98,10 +98,11 @@ TEST_F(RunSettingsFilePath, UpperCasedAndBackslashValuesFindTheFile)
     EXPECT_EQ(runSettingsFilePath(paths), paths.configFolder + "/Other.ini");
 }
 
-TEST_F(RunSettingsFilePath, EmptyValueNamesTheProductFolder)
+TEST_F(RunSettingsFilePath, EmptyValueUsesTarvikIniItself)
 {
+    // Read from the product folder (a directory), every layout key would take its default.
     writeFile(paths.tarvikIni, "[PATH]\nCONFIG ROOT=\n");
-    EXPECT_EQ(runSettingsFilePath(paths), paths.productFolder);
+    EXPECT_EQ(runSettingsFilePath(paths), paths.tarvikIni);
 }
 
 TEST_F(RunSettingsFilePath, ConfigurationFieldRoundTripKeepsCase)
