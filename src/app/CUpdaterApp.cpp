@@ -2,6 +2,7 @@
 
 #include "format/ConfigTemplate.h"
 #include "format/FirstRun.h"
+#include "platform/MessageBox.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -80,6 +81,20 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
         offerFirstRun(m_paths, findConfigTemplateDir(), m_services.messages);
     if (m_exitRequested) {
         return Start::Running; // ended while the question was open
+    }
+    // Another Ostrel on this documents folder with another runtime folder (a cron job's
+    // --once, a second session): two senders would race for the same files.
+    const DocumentsLock::Result folder = m_documentsLock.acquire(m_paths);
+    if (folder == DocumentsLock::Result::HeldByOther) {
+        m_error = QString::fromStdString(m_documentsLock.refusalText());
+        m_services.messages.ShowMessage("Ostrel is already running.\n\n" +
+                                            m_documentsLock.refusalText(),
+                                        "Ostrel", MessageIcon::Warning, MessageButtons::Ok);
+        m_mainDlg.reset();
+        return Start::FolderInUse;
+    }
+    if (folder == DocumentsLock::Result::Failed) {
+        std::fprintf(stderr, "ostrel: warning: %s\n", m_documentsLock.refusalText().c_str());
     }
     m_mainDlg->OnInitDialog();
     if (firstRun == FirstRunOutcome::Created && m_mainDlg->controller().scaleCount() == 0) {

@@ -2,6 +2,7 @@
 // with its tray icon, the update timer, and the messages of later starts and other programs.
 #pragma once
 
+#include "app/DocumentsLock.h"
 #include "app/HeadlessServices.h"
 #include "app/SingleInstance.h"
 #include "eventloop/EventLoopCalls.h"
@@ -33,6 +34,7 @@ public:
     {
         Running,        // this is the instance; the main window is up
         SecondInstance, // the running instance was asked to reload and run
+        FolderInUse,    // another instance sends from the same documents folder
         Failed
     };
 
@@ -62,6 +64,7 @@ private:
     SettingsPaths m_paths;
     Services m_services;
     InstanceServer m_instance;
+    DocumentsLock m_documentsLock;
     EventLoopCalls m_messageCalls; // queued messages die with the application object
     QtUpdateTimer m_timer;
     std::unique_ptr<CMainDlg> m_mainDlg;

@@ -19,19 +19,33 @@ const char* usageText()
            "                     messages of --send; ends with 'ostrel --send exit',\n"
            "                     SIGINT or SIGTERM\n"
            "  --once             one Direct Download in the foreground, then a summary\n"
-           "                     (files, lines, the result per scale) and exit:\n"
+           "                     (files, lines, the result per scale) and exit. It first\n"
+           "                     waits for data files still being written (up to SETTLE\n"
+           "                     SECONDS and a second more), so they all go in one run;\n"
+           "                     with more than 100 files it runs until none is left.\n"
+           "                     Exit status:\n"
            "                       0  every scale succeeded, or nothing was new\n"
-           "                       1  a scale failed, or the run was interrupted\n"
+           "                       1  a scale failed, the run was interrupted, a file was\n"
+           "                          still being written, or the delivery journal was\n"
+           "                          lost or could not be written\n"
            "                       2  settings error (no settings file, no scale, a\n"
-           "                          Decimal Point outside 0 to 3, no [PATH] section,\n"
-           "                          a layout that gives no line its PLU number)\n"
-           "                       3  another Ostrel instance is running\n"
+           "                          Decimal Point that is empty or outside 0 to 3, no\n"
+           "                          [PATH] section, a layout that gives no line its PLU\n"
+           "                          number)\n"
+           "                       3  another Ostrel instance is running, also one with\n"
+           "                          another runtime folder on the same documents folder\n"
            "                     SIGINT or SIGTERM stops it after the records in flight:\n"
            "                     unfinished scales are logged FAILED and the files stay;\n"
            "                     'ostrel --send exit' does not end it\n"
            "  --once --json      the same run; prints the run's result document (the\n"
-           "                     contents of last-run.json) instead of the summary, and\n"
-           "                     nothing when no run took place\n"
+           "                     contents of last-run.json) instead of the summary, one\n"
+           "                     document per run, and nothing when no run took place\n"
+           "  --resend FILE [--scale IP[:PORT]] [--json]\n"
+           "                     send FILE (a backup or any data file) again to every\n"
+           "                     registered scale, or to the one at IP[:PORT], through a\n"
+           "                     normal run with its journal and log lines; FILE is not\n"
+           "                     renamed. For a scale that was reset or lost its items.\n"
+           "                     Exit status as with --once\n"
            "  --status           print how the last run went (from last-run.json) and\n"
            "                     exit 0 when it succeeded, 1 when it did not or no run\n"
            "                     is recorded\n"
@@ -56,7 +70,10 @@ const char* usageText()
            "  --test             ask every registered scale for its information and print\n"
            "                     the list with its Connection column; exit status 0 when\n"
            "                     every scale answered, 1 when one did not, 2 on a\n"
-           "                     settings error or with no scale, 3 when another\n"
+           "                     settings error, with no scale, or when the scale list\n"
+           "                     has a slot it passes over (named on stderr: a port\n"
+           "                     outside 1 to 65535, an address listed twice, a slot\n"
+           "                     after an empty one or beyond IP099), 3 when another\n"
            "                     instance runs\n"
            "  -h, --help         show this help and exit\n"
            "  --version          show the version and exit\n"
@@ -65,14 +82,17 @@ const char* usageText()
            "  --documents DIR    use DIR as the documents folder (same as OSTREL_DOCUMENTS)\n"
            "\n"
            "A second start while Ostrel runs asks the running instance to reload its\n"
-           "settings and run, then ends.\n"
+           "settings and run, then ends. Only one Ostrel sends from a documents folder:\n"
+           "each holds DOCUMENTS/VEK/Ostrel/Log/ostrel.lock while it runs.\n"
            "\n"
            "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
            "the log in DOCUMENTS/VEK/Ostrel/Log/Ostrel.log (at 10 MB it becomes\n"
            "Ostrel.log.1; five old logs are kept, up to Ostrel.log.5) and, beside it,\n"
            "delivery.db: which lines each scale has, so a scale that missed some gets\n"
-           "them at the next run, and last-run.json: the result of the last run per\n"
-           "scale, with the reason of a failure.\n"
+           "them at the next run (a line a scale refuses in 3 runs in a row is set\n"
+           "aside; a damaged journal is renamed delivery.db.damaged-STAMP and a new one\n"
+           "started, with a notice naming what may be owed), and last-run.json: the\n"
+           "result of the last run per scale, with the reason of a failure.\n"
            "\n"
            "Environment:\n"
            "  OSTREL_DOCUMENTS      the documents folder (default: the XDG documents folder)\n"
@@ -144,6 +164,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.save = true;
         } else if (arg == "--json") {
             line.json = true;
+        } else if (arg == "--resend" || arg.rfind("--resend=", 0) == 0) {
+            const auto value = arg == "--resend" ? valueOf(arg) : arg.substr(9);
+            if (!value) {
+                break;
+            }
+            if (value->empty()) {
+                line.error = "--resend needs a data file";
+                break;
+            }
+            line.resendFile = *value;
+            setMode(CommandLine::Mode::Resend, "--resend");
+        } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
+            const auto value = arg == "--scale" ? valueOf(arg) : arg.substr(8);
+            if (!value) {
+                break;
+            }
+            if (value->empty()) {
+                line.error = "--scale needs an address";
+                break;
+            }
+            line.scale = *value;
         } else if (arg == "--status") {
             setMode(CommandLine::Mode::Status, arg);
         } else if (arg == "--init-config") {
@@ -178,8 +219,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         line.mode != CommandLine::Mode::Help) {
         line.error = "--save goes with --scan";
     }
-    if (line.error.empty() && line.json && line.mode != CommandLine::Mode::Once) {
-        line.error = "--json goes with --once";
+    if (line.error.empty() && line.json && line.mode != CommandLine::Mode::Once &&
+        line.mode != CommandLine::Mode::Resend) {
+        line.error = "--json goes with --once or --resend";
+    }
+    if (line.error.empty() && !line.scale.empty() && line.mode != CommandLine::Mode::Resend) {
+        line.error = "--scale goes with --resend";
     }
     return line;
 }

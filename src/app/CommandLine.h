@@ -22,6 +22,7 @@ struct CommandLine
         Scan,       // find the scales on the network and print them
         Test,       // ask every registered scale for its information and print the list
         Status,     // the last run's result
+        Resend,     // one data file sent again to every scale or to one
         Help,
         Version
     };
@@ -32,6 +33,8 @@ struct CommandLine
     bool startAtLogin = false;              // for Autostart: on or off
     bool save = false;                      // --save with --scan
     bool json = false;                      // --once prints the run's result document
+    std::string resendFile;                 // for Resend
+    std::string scale;                      // --scale IP[:PORT] with --resend
     std::string error;                      // set when the command line is wrong
 };
 

@@ -71,6 +71,10 @@ int runHeadless(int& argc, char** argv)
     if (settingsMissing(paths)) {
         std::fprintf(stderr, "ostrel: %s\n", firstRunHint(paths).c_str());
     }
+    DocumentsLock documentsLock;
+    if (const auto taken = takeDocumentsLock(documentsLock, paths)) {
+        return *taken;
+    }
     HeadlessProgram headless(paths);
     headless.controller().setRunFinishedHandler(traceSummary);
     program = &headless;

@@ -24,6 +24,22 @@ std::optional<int> takeForegroundInstance(InstanceServer& instance, InstanceServ
     return kExitSettingsError;
 }
 
+std::optional<int> takeDocumentsLock(DocumentsLock& lock, const SettingsPaths& paths)
+{
+    switch (lock.acquire(paths)) {
+    case DocumentsLock::Result::Acquired:
+    case DocumentsLock::Result::NoSettings:
+        return std::nullopt;
+    case DocumentsLock::Result::HeldByOther:
+        std::fprintf(stderr, "ostrel: %s\n", lock.refusalText().c_str());
+        return kExitAlreadyRunning;
+    case DocumentsLock::Result::Failed:
+        break;
+    }
+    std::fprintf(stderr, "ostrel: warning: %s\n", lock.refusalText().c_str());
+    return std::nullopt;
+}
+
 bool settingsFileUsable(const SettingsPaths& paths)
 {
     if (!fileExists(paths.tarvikIni) && entryExists(paths.tarvikIni)) {

@@ -2,6 +2,7 @@
 // order it must be torn down: the controller goes before the library whose callbacks it receives.
 #pragma once
 
+#include "app/DocumentsLock.h"
 #include "app/HeadlessServices.h"
 #include "app/SingleInstance.h"
 #include "engine/UpdateController.h"
@@ -44,6 +45,11 @@ private:
 // do instead).
 std::optional<int> takeForegroundInstance(InstanceServer& instance, InstanceServer::Handler handler,
                                           const char* whenRunning);
+
+// Takes the documents folder's lock; the exit code when another instance holds it (the
+// message printed). A lock that cannot be made at all is only warned of: the log folder is
+// then unwritable too, and refusing would stop every update.
+std::optional<int> takeDocumentsLock(DocumentsLock& lock, const SettingsPaths& paths);
 
 // False, with the message printed, when the settings file is missing or no file.
 bool settingsFileUsable(const SettingsPaths& paths);

@@ -52,6 +52,9 @@ int runTray(int& argc, char** argv)
     switch (updater.InitInstance()) {
     case CUpdaterApp::Start::SecondInstance:
         return kExitOk;
+    case CUpdaterApp::Start::FolderInUse:
+        std::fprintf(stderr, "ostrel: %s\n", qPrintable(updater.errorText()));
+        return kExitAlreadyRunning;
     case CUpdaterApp::Start::Failed:
         std::fprintf(stderr, "ostrel: %s\n", qPrintable(updater.errorText()));
         return kExitSettingsError;
@@ -151,7 +154,9 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Send:
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:
-        return runOnce(commandLine.json, argc, argv);
+        return runOnce({commandLine.json, {}, {}}, argc, argv);
+    case CommandLine::Mode::Resend:
+        return runOnce({commandLine.json, commandLine.resendFile, commandLine.scale}, argc, argv);
     case CommandLine::Mode::Scan:
     case CommandLine::Mode::Test:
         return runScaleQuery(commandLine, argc, argv);

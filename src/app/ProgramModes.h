@@ -3,12 +3,21 @@
 
 #include "app/CommandLine.h"
 
+#include <string>
+
 namespace ostrel {
 
 // ostrel --headless, and ostrel without a display.
 int runHeadless(int& argc, char** argv);
-// ostrel --once [--json]: one "Direct Download" in the foreground.
-int runOnce(bool json, int& argc, char** argv);
+struct OnceOptions
+{
+    bool json = false;
+    std::string resendFile;  // ostrel --resend FILE: that file again, nothing renamed
+    std::string resendScale; // --scale IP[:PORT] with --resend, "" for every scale
+};
+// ostrel --once [--json] and --resend: one "Direct Download" in the foreground (as many runs
+// as the waiting files need), or one file sent again.
+int runOnce(const OnceOptions& options, int& argc, char** argv);
 // ostrel --scan [--save] and --test.
 int runScaleQuery(const CommandLine& commandLine, int& argc, char** argv);
 

@@ -6,12 +6,15 @@
 #include "discovery/CUDPServer.h"
 #include "discovery/ScaleQueryCommand.h"
 #include "platform/Documents.h"
+#include "settings/ScaleList.h"
 #include "settings/SettingsHolder.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace ostrel {
 namespace {
@@ -48,6 +51,19 @@ int runScaleQuery(const CommandLine& commandLine, int& argc, char** argv)
     }
 
     const bool scan = commandLine.mode == CommandLine::Mode::Scan;
+    DocumentsLock documentsLock; // --save writes the scale list a run reads
+    if (commandLine.save) {
+        if (const auto taken = takeDocumentsLock(documentsLock, paths)) {
+            return *taken;
+        }
+    }
+    // Slots the list passes over are named, never tested under a wrapped port.
+    const std::vector<std::string> listProblems = scaleListProblems(paths.tarvikIni);
+    if (!scan) {
+        for (const std::string& problem : listProblems) {
+            std::fprintf(stderr, "ostrel: %s: %s\n", paths.tarvikIni.c_str(), problem.c_str());
+        }
+    }
     HeadlessProgram program(paths);
     UpdateController& controller = program.controller();
     controller.registerInterpreters();
@@ -101,6 +117,9 @@ int runScaleQuery(const CommandLine& commandLine, int& argc, char** argv)
             std::printf("Saved %zu scale(s) to %s\n", table.size(), paths.tarvikIni.c_str());
         }
         return kExitOk;
+    }
+    if (!listProblems.empty()) {
+        return kExitSettingsError;
     }
     return answered == table.size() ? kExitOk : kExitScaleFailed;
 }

@@ -9,6 +9,16 @@
 
 namespace ostrel {
 
+namespace {
+
+std::string baseName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return codePageToUtf8(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+} // namespace
+
 std::string lastRunLine(const RunSummary& summary)
 {
     int ok = 0;
@@ -39,6 +49,21 @@ std::string failureNotice(const RunSummary& summary)
             codePageToUtf8(scale.name) + " (" + scale.ipText + ":" + std::to_string(scale.port) +
             "): " + (scale.reason.empty() ? scaleResultName(scale) : codePageToUtf8(scale.reason));
     }
+    const auto add = [&text](const std::string& line) {
+        text += (text.empty() ? "" : "\n") + line;
+    };
+    for (const auto& line : summary.linesSetAside) {
+        add("Line " + std::to_string(line.line) + " of " + baseName(line.file) + " set aside for " +
+            line.ipText + " (" + codePageToUtf8(line.reason) + ")");
+    }
+    for (const std::string& file : summary.stillBeingWritten) {
+        add("Not sent, still being written: " + baseName(file));
+    }
+    for (const std::string* note : {&summary.journalFailure, &summary.journalNotice}) {
+        if (!note->empty()) {
+            add(codePageToUtf8(*note));
+        }
+    }
     if (text.empty() && summary.interrupted) {
         text = "The run was stopped; the files stay for the next run.";
     }
@@ -50,12 +75,6 @@ namespace {
 std::string countOf(int count, const char* one, const char* many)
 {
     return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-std::string baseName(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return codePageToUtf8(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 std::string filesLine(const RunSummary& run)

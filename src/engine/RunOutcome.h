@@ -13,7 +13,9 @@ namespace ostrel {
 
 // "Last run 14:02 — 3 of 4 scales OK" (UTF-8).
 std::string lastRunLine(const RunSummary& summary);
-// One line per scale that did not succeed, "NAME (IP:PORT): reason"; "" when none failed.
+// One line per scale that did not succeed, "NAME (IP:PORT): reason", then the lines set
+// aside, the files left while still being written and a journal's loss or failure; "" when
+// there is nothing to tell.
 std::string failureNotice(const RunSummary& summary);
 // The lines the progress window shows below its status while a run goes on (UTF-8): the
 // run's files with their line counts, then one line per scale with its records so far. At

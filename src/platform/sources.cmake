@@ -1,6 +1,7 @@
 target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Documents.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileLock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileSystem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IniFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp

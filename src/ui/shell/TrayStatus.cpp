@@ -91,8 +91,11 @@ void TrayStatus::runFinished(const RunSummary& summary)
     show(failed ? State::Failed : State::Idle);
     m_tray.icon().setToolTip(QStringLiteral("Ostrel\n") +
                              QString::fromStdString(lastRunLine(summary)));
-    if (failed && m_notifier && notifyOnFailure(m_tarvikIni)) {
-        m_notifier(QStringLiteral("Ostrel: the last run failed"),
+    // A line set aside is news even when every scale succeeded.
+    const bool tell = failed || !summary.linesSetAside.empty();
+    if (tell && m_notifier && notifyOnFailure(m_tarvikIni)) {
+        m_notifier(failed ? QStringLiteral("Ostrel: the last run failed")
+                          : QStringLiteral("Ostrel: a line was set aside"),
                    QString::fromStdString(failureNotice(summary)));
     }
 }
