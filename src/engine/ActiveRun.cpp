@@ -7,6 +7,9 @@
 #include "settings/ScaleList.h"
 
 #include <algorithm>
+#include <atomic>
+
+#include <unistd.h>
 
 namespace ostrel {
 
@@ -37,6 +40,9 @@ std::string scaleKey(const ScaleEntry& entry)
 
 ActiveRun::ActiveRun(std::string stamp, std::vector<ScaleEntry> scales) : m_stamp(std::move(stamp))
 {
+    // Two runs may share a stamp (one second) and a process (the desktop program).
+    static std::atomic<unsigned> runs{0};
+    m_runId = m_stamp + "-" + std::to_string(::getpid()) + "-" + std::to_string(++runs);
     m_scales.reserve(scales.size());
     for (auto& entry : scales) {
         RunScale scale;
@@ -186,7 +192,7 @@ bool ActiveRun::setAsideAfterRepeatedRefusals(RunScale& scale, const std::string
             return false;
         }
         const int local = static_cast<int>(line - file.begin);
-        const int runs = m_journal->noteRefusedRun(file.journalId, scale.key, local, m_stamp);
+        const int runs = m_journal->noteRefusedRun(file.journalId, scale.key, local, m_runId);
         if (runs == 0 && journalFailure.empty()) {
             journalFailure = m_journal->writeError();
             m_journal->clearWriteError();

@@ -137,6 +137,7 @@ public:
 
 private:
     std::string m_stamp;
+    std::string m_runId; // told apart from every other run, for the refusal count
     std::vector<RunFile> m_files;
     DeliveryJournal* m_journal = nullptr;
     struct Skip

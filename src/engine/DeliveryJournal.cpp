@@ -206,6 +206,11 @@ DeliveryJournal::Statement DeliveryJournal::prepare(const char* sql)
 
 bool DeliveryJournal::step(sqlite3_stmt* statement)
 {
+    // A failed batch writes nothing more: after a failed statement SQLite may have rolled the
+    // transaction back, and the rest would then commit piecemeal.
+    if (m_batchDepth > 0 && m_batchFailed) {
+        return false;
+    }
     if (sqlite3_step(statement) != SQLITE_DONE) {
         noteWriteFailure(sqlite3_errmsg(m_db));
         return false;

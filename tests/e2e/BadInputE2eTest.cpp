@@ -81,11 +81,16 @@ TEST(BadInputE2e, PortBeyond65535FailsThatScaleWithTheReason)
     EXPECT_EQ(receivedRecords(shop.db(), "127.0.0.3:" + std::to_string(sim.port(1))).size(), 2u);
     EXPECT_THAT(run.out, HasSubstr("not tried: the port " + std::to_string(tooLarge) +
                                    " in [IPLIST] is outside 1 to 65535"));
+    // The connection test reads the same list: no "Connected" for the wrapped port.
+    const RunResult test = shop.runOstrel({"--test"});
+    EXPECT_EQ(test.exitCode, 2) << test.out << test.err;
+    EXPECT_THAT(test.err, HasSubstr("the port " + std::to_string(tooLarge) + " is outside"));
+    EXPECT_THAT(test.out, ::testing::Not(HasSubstr(std::to_string(sim.port(0)))));
 }
 
 TEST(BadInputE2e, DecimalPointOutsideZeroToThreeIsASettingsError)
 {
-    for (const std::string value : {"7", "2147483647", "x"}) {
+    for (const std::string value : {"7", "2147483647", "x", ""}) {
         Shop shop;
         SimulatedScales sim({{"127.0.0.2"}}, shop.db(), shop.outputPrefix("sim"));
         shop.addScale("127.0.0.2", sim.port(0));

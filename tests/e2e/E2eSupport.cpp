@@ -218,6 +218,21 @@ std::vector<std::string> journalGaps(const std::string& journalDb)
     return gaps;
 }
 
+void execSql(const std::string& db, const std::string& sql)
+{
+    sqlite3* handle = nullptr;
+    char* message = nullptr;
+    const bool ok = sqlite3_open(db.c_str(), &handle) == SQLITE_OK &&
+                    sqlite3_busy_timeout(handle, 5000) == SQLITE_OK &&
+                    sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+    const std::string error = message != nullptr ? message : sqlite3_errmsg(handle);
+    sqlite3_free(message);
+    sqlite3_close(handle);
+    if (!ok) {
+        throw std::runtime_error(db + ": " + error);
+    }
+}
+
 std::vector<StoredRecord> receivedRecords(const std::string& db, const std::string& scale)
 {
     return query(db,

@@ -80,6 +80,10 @@ struct StoredRecord
 // The delivery journal's rows that are not level: "<file id> <scale> <next>/<lines> <closed>".
 std::vector<std::string> journalGaps(const std::string& journalDb);
 
+// Runs SQL on a database (the journal, the simulator's store) as a user with sqlite3 would;
+// throws when it fails.
+void execSql(const std::string& db, const std::string& sql);
+
 // Every accepted record in order of arrival, and the current item master of one scale.
 std::vector<StoredRecord> receivedRecords(const std::string& db, const std::string& scale = "");
 std::vector<StoredRecord> currentRecords(const std::string& db, const std::string& scale);

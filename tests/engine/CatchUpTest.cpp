@@ -1,11 +1,13 @@
 // Catch-up and settling against a scripted library: which lines go to whom in the run after a
 // failure, how it is logged, a catch-up whose bytes are gone, backups of one second, and a file
-// still being written.
+// still being written, and a journal that cannot record the plan.
 #include "FakeScaleLibrary.h"
 #include "RunTestSupport.h"
 #include "ScriptedRun.h"
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
 
 #include <filesystem>
 
@@ -170,6 +172,44 @@ TEST_F(CatchUpTest, AFileStillBeingWrittenWaitsAndTheTimerTicksEarly)
     EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{1, 2}));
     EXPECT_EQ(controller->settleWaitMs(), 0);
     EXPECT_EQ(timer.events().back(), "restart 300000"); // the period again
+}
+
+TEST_F(CatchUpTest, AJournalThatCannotRecordThePlanSendsNothingAndKeepsTheFiles)
+{
+    writeSettings({kScaleA, kScaleB});
+    writeData("PLU1.TXT", {"1,1,a,1", "2,1,b,1"});
+    controller->onDirectDownload(); // makes the journal
+    controller->waitForOpening();
+    library.pump();
+    ASSERT_TRUE(waiter.waitFor(1));
+
+    // Another writer holds the journal past its busy time: the plan's transaction fails, as
+    // a full disk or an I/O error makes it fail.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((paths.logFolder + "/delivery.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    writeData("PLU2.TXT", {"3,1,c,1"});
+    library.clearCalls();
+    controller->onCopyData(82);
+    controller->waitForOpening();
+    ASSERT_TRUE(waiter.waitFor(2));
+    const RunSummary failed = waiter.summaries().back();
+    EXPECT_TRUE(library.sent().empty());
+    EXPECT_TRUE(std::filesystem::exists(dataFile("PLU2.TXT")));
+    ASSERT_EQ(failed.scales.size(), 2u);
+    EXPECT_FALSE(failed.scales[0].succeeded);
+    EXPECT_EQ(failed.scales[0].reason.rfind("delivery journal could not be written: ", 0), 0u)
+        << failed.scales[0].reason;
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    controller->onCopyData(82);
+    controller->waitForOpening();
+    library.pump();
+    ASSERT_TRUE(waiter.waitFor(3));
+    EXPECT_EQ(sentPlus("127.0.0.2"), (std::vector<std::uint32_t>{3}));
+    EXPECT_EQ(sentPlus("127.0.0.3"), (std::vector<std::uint32_t>{3}));
+    EXPECT_FALSE(std::filesystem::exists(dataFile("PLU2.TXT")));
 }
 
 } // namespace

@@ -96,6 +96,26 @@ TEST_F(ScaleListFile, RunCountStopsAtOneHundred)
     EXPECT_EQ(countRunScales(dir.file("missing.ini")), 0);
 }
 
+TEST_F(ScaleListFile, ProblemsNameEverySlotThatIsPassedOver)
+{
+    writeFile(ini, "[IPLIST]\nIP000=127.0.0.2:20304,S\nIP001=127.000.000.002:20305,S\n"
+                   "IP002=127.0.0.4:86537,S\nIP004=127.0.0.5:1,S\nIP100=127.0.0.6:1,S\n");
+    const std::vector<std::string> problems = scaleListProblems(ini);
+    ASSERT_EQ(problems.size(), 4u);
+    EXPECT_EQ(problems[0], "IP001 in [IPLIST] (\"127.000.000.002:20305,S\") has the address of "
+                           "IP000: that scale is sent to only once");
+    EXPECT_EQ(problems[1],
+              "IP002 in [IPLIST] (\"127.0.0.4:86537,S\"): the port 86537 is outside 1 to 65535");
+    EXPECT_EQ(problems[2], "IP004 in [IPLIST] (\"127.0.0.5:1,S\") follows an empty slot: runs "
+                           "stop at the first empty slot");
+    EXPECT_EQ(problems[3], "IP100 in [IPLIST] (\"127.0.0.6:1,S\") is beyond IP099: at most 100 "
+                           "scales are used");
+    // The window never shows the wrapped port (21001) as a scale to test or save.
+    EXPECT_EQ(readScaleListForWindow(ini).size(), 3u);
+    writeFile(ini, "[IPLIST]\nIP000=127.0.0.2:20304,S\n");
+    EXPECT_TRUE(scaleListProblems(ini).empty());
+}
+
 TEST_F(ScaleListFile, SaveOfThreeAfterFiveEmptiesSlotsAndKeepsNames)
 {
     std::string text = "; keep me\n[IPLIST]\n";

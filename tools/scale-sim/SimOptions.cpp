@@ -180,6 +180,10 @@ ParseResult parseArguments(const std::vector<std::string>& args)
         if (arg == "--refuse-first") {
             if (!parseCountAndText(value, faults.refuseFirst, faults.refuseFirstText))
                 return fail("bad --refuse-first: " + value);
+        } else if (arg == "--refuse-plu") {
+            if (!parseCountAndText(value, faults.refusePlu, faults.refusePluText) ||
+                faults.refusePlu == 0)
+                return fail("bad --refuse-plu: " + value);
         } else if (arg == "--refuse-every") {
             if (!parseCountAndText(value, faults.refuseEvery, faults.refuseEveryText))
                 return fail("bad --refuse-every: " + value);
@@ -232,6 +236,9 @@ Faults (each applies to the --scale given last):
   --refuse-every N[:TEXT]
         Refuse every Nth record frame the scale receives, with TEXT (default
         E12).
+  --refuse-plu PLU[:TEXT]
+        Refuse every record with PLU number PLU, always, with TEXT (default
+        E12): a record this scale will never take.
   --drop-after K
         Close the connection, without a reply, when record K+1 arrives on it.
   --silent-after K

@@ -14,6 +14,8 @@ struct FaultConfig
     std::string refuseFirstText = "E12";
     int refuseEvery = 0; // refuse every Nth record frame the scale receives
     std::string refuseEveryText = "E12";
+    int refusePlu = 0; // refuse every record with this PLU number (0: none)
+    std::string refusePluText = "E12";
     int dropAfter = -1;   // close the connection when record K+1 arrives on it
     int silentAfter = -1; // answer nothing from record K+1 on the connection
     int delayMs = 0;      // wait before each record and information reply

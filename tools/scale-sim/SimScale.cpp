@@ -69,6 +69,8 @@ SimScale::Judgement SimScale::judge(const RecordView& record)
     const int tries = faults.refuseFirst > 0 ? ++m_tries[{fields.department, fields.pluNumber}] : 1;
     if (tries <= faults.refuseFirst) {
         reply.errorText = faults.refuseFirstText;
+    } else if (faults.refusePlu != 0 && fields.pluNumber == faults.refusePlu) {
+        reply.errorText = faults.refusePluText;
     } else if (faults.refuseEvery > 0 && m_recordFrames % faults.refuseEvery == 0) {
         reply.errorText = faults.refuseEveryText;
     } else if (m_store.inMemory()) {
