@@ -1,5 +1,6 @@
 #include "engine/DeliveryJournal.h"
 
+#include "engine/SqliteHelpers.h"
 #include "platform/Trace.h"
 
 #include <sqlite3.h>
@@ -10,6 +11,11 @@
 namespace ostrel {
 
 namespace {
+
+using sqlite::bindText;
+using sqlite::columnText;
+using sqlite::isInteger;
+using sqlite::Use;
 
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS data_file(
@@ -39,11 +45,6 @@ CREATE TABLE IF NOT EXISTS refused_line(
 constexpr const char* kFileColumns =
     "id, size, mtime_ns, hash, path, backup, backed_up, superseded, line_count";
 
-bool isInteger(sqlite3_stmt* statement, int column)
-{
-    return sqlite3_column_type(statement, column) == SQLITE_INTEGER;
-}
-
 std::optional<std::uint64_t> hashFromText(const std::string& text)
 {
     std::uint64_t hash = 0;
@@ -54,36 +55,6 @@ std::optional<std::uint64_t> hashFromText(const std::string& text)
     }
     return hash;
 }
-
-std::string columnText(sqlite3_stmt* statement, int column)
-{
-    const auto* text = sqlite3_column_text(statement, column);
-    return text != nullptr ? reinterpret_cast<const char*>(text) : "";
-}
-
-void bindText(sqlite3_stmt* statement, int index, std::string_view text)
-{
-    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
-                      SQLITE_TRANSIENT);
-}
-
-// Resets a prepared statement when the call that used it ends.
-class Use final
-{
-public:
-    explicit Use(sqlite3_stmt* statement) : m_statement(statement) {}
-    ~Use()
-    {
-        sqlite3_reset(m_statement);
-        sqlite3_clear_bindings(m_statement);
-    }
-    Use(const Use&) = delete;
-    Use& operator=(const Use&) = delete;
-    sqlite3_stmt* operator*() const { return m_statement; }
-
-private:
-    sqlite3_stmt* m_statement;
-};
 
 } // namespace
 
