@@ -128,9 +128,12 @@ void CUpdaterApp::onMessage(const InstanceMessage& message)
     }
     if (message.kind == InstanceMessage::Kind::Exit) {
         m_mainDlg->OnExit();
-    } else {
-        m_mainDlg->OnCopyData(message.code);
+        return;
     }
+    if (message.kind == InstanceMessage::Kind::RunFull) {
+        m_mainDlg->controller().requestFullSend();
+    }
+    m_mainDlg->OnCopyData(message.code);
 }
 
 } // namespace ostrel

@@ -37,6 +37,8 @@ const char* usageText()
            "                     SIGINT or SIGTERM stops it after the records in flight:\n"
            "                     unfinished scales are logged FAILED and the files stay;\n"
            "                     'ostrel --send exit' does not end it\n"
+           "  --once --full      the same run, with a full send to every scale (every line\n"
+           "                     of its files, also with [SENDFILE] ONLY CHANGED=1)\n"
            "  --once --json      the same run; prints the run's result document (the\n"
            "                     contents of last-run.json) instead of the summary, one\n"
            "                     document per run, and nothing when no run took place\n"
@@ -50,7 +52,8 @@ const char* usageText()
            "                     exit 0 when it succeeded, 1 when it did not or no run\n"
            "                     is recorded\n"
            "  --send MESSAGE     send MESSAGE to the running instance and wait until it was\n"
-           "                     handled: run (look for new files and send them),\n"
+           "                     handled: run (look for new files and send them; with\n"
+           "                     --full as a full send to every scale),\n"
            "                     reload-and-run (reload the settings first), exit;\n"
            "                     exit status 1 when no running instance answers or it\n"
            "                     refuses the message\n"
@@ -162,6 +165,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             setMode(CommandLine::Mode::Test, arg);
         } else if (arg == "--save") {
             line.save = true;
+        } else if (arg == "--full") {
+            line.full = true;
         } else if (arg == "--json") {
             line.json = true;
         } else if (arg == "--resend" || arg.rfind("--resend=", 0) == 0) {
@@ -222,6 +227,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     if (line.error.empty() && line.json && line.mode != CommandLine::Mode::Once &&
         line.mode != CommandLine::Mode::Resend) {
         line.error = "--json goes with --once or --resend";
+    }
+    if (line.error.empty() && line.full) {
+        if (line.mode == CommandLine::Mode::Send && line.message &&
+            *line.message == InstanceMessage::copyData(kCopyDataRun)) {
+            line.message = InstanceMessage::runFull();
+        } else if (line.mode != CommandLine::Mode::Once) {
+            line.error = "--full goes with --once or --send run";
+        }
     }
     if (line.error.empty() && !line.scale.empty() && line.mode != CommandLine::Mode::Resend) {
         line.error = "--scale goes with --resend";

@@ -35,6 +35,7 @@ struct CommandLine
     bool json = false;                      // --once prints the run's result document
     std::string resendFile;                 // for Resend
     std::string scale;                      // --scale IP[:PORT] with --resend
+    bool full = false;                      // --full with --once or --send run
     std::string error;                      // set when the command line is wrong
 };
 

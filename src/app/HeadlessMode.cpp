@@ -19,13 +19,16 @@ namespace {
 void traceSummary(const RunSummary& summary)
 {
     int failed = 0;
+    int unchanged = 0;
     for (const auto& scale : summary.scales) {
         failed += scale.succeeded ? 0 : 1;
+        unchanged += scale.linesUnchanged;
     }
     trace("run " + summary.stamp + ": " + std::to_string(summary.files.size()) + " file(s), " +
           std::to_string(summary.lines) + " line(s), " +
           std::to_string(summary.scales.size() - static_cast<std::size_t>(failed)) +
-          " scale(s) succeeded, " + std::to_string(failed) + " failed");
+          " scale(s) succeeded, " + std::to_string(failed) + " failed" +
+          (unchanged > 0 ? ", " + std::to_string(unchanged) + " record(s) unchanged" : ""));
 }
 
 void handleMessage(QCoreApplication& app, UpdateController& controller,
@@ -35,6 +38,9 @@ void handleMessage(QCoreApplication& app, UpdateController& controller,
         // By name: the functor overload's allocation reads as a leak to the static analyser.
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
         return;
+    }
+    if (message.kind == InstanceMessage::Kind::RunFull) {
+        controller.requestFullSend();
     }
     controller.onCopyData(message.code);
 }

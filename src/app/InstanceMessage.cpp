@@ -29,6 +29,9 @@ std::optional<InstanceMessage> decodeInstanceMessage(std::string_view frame)
     if (kind == static_cast<std::uint8_t>(InstanceMessage::Kind::Exit) && code == 0) {
         return InstanceMessage::exit();
     }
+    if (kind == static_cast<std::uint8_t>(InstanceMessage::Kind::RunFull) && code == kCopyDataRun) {
+        return InstanceMessage::runFull();
+    }
     return std::nullopt;
 }
 

@@ -17,7 +17,8 @@ struct InstanceMessage
     enum class Kind : std::uint8_t
     {
         CopyData = 1,
-        Exit = 2
+        Exit = 2,
+        RunFull = 3 // code 82 with a full send to every scale (only changed records on)
     };
     Kind kind = Kind::CopyData;
     std::uint16_t code = 0; // copy-data code; 0 for exit
@@ -26,6 +27,7 @@ struct InstanceMessage
 
     static InstanceMessage copyData(std::uint16_t code) { return {Kind::CopyData, code}; }
     static InstanceMessage exit() { return {Kind::Exit, 0}; }
+    static InstanceMessage runFull() { return {Kind::RunFull, kCopyDataRun}; }
 };
 
 // "OSTR", version 1, kind, code little-endian.

@@ -48,6 +48,12 @@ void printSummary(const RunSummary& summary)
         if (scale.linesSkipped > 0) {
             std::printf(", %d skipped", scale.linesSkipped);
         }
+        if (scale.linesUnchanged > 0) {
+            std::printf(", %d unchanged", scale.linesUnchanged);
+        }
+        if (scale.fullSend) {
+            std::printf(" (full send)");
+        }
         if (!scale.reason.empty() && scale.notTried.empty()) {
             std::printf(": %s", scale.reason.c_str());
         }
@@ -115,7 +121,7 @@ int runOnce(const OnceOptions& options, int& argc, char** argv)
     const auto refused = takeForegroundInstance(
         instance,
         [&](const InstanceMessage& message) {
-            if (program != nullptr && message.kind == InstanceMessage::Kind::CopyData) {
+            if (program != nullptr && message.kind != InstanceMessage::Kind::Exit) {
                 program->controller().onCopyData(message.code);
             }
         },
@@ -177,6 +183,9 @@ int runOnce(const OnceOptions& options, int& argc, char** argv)
     } else {
         // Every file goes in one run with the others, unless a writer keeps it past its time.
         controller.setSettlePolicy(UpdateController::SettlePolicy::WaitForAll);
+        if (options.fullSend) {
+            controller.requestFullSend();
+        }
         const auto deadline = std::chrono::steady_clock::now() +
                               std::chrono::seconds(readSettleSeconds(paths.tarvikIni)) +
                               kWriterCheckAllowance;

@@ -154,9 +154,10 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Send:
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:
-        return runOnce({commandLine.json, {}, {}}, argc, argv);
+        return runOnce({commandLine.json, {}, {}, commandLine.full}, argc, argv);
     case CommandLine::Mode::Resend:
-        return runOnce({commandLine.json, commandLine.resendFile, commandLine.scale}, argc, argv);
+        return runOnce({commandLine.json, commandLine.resendFile, commandLine.scale, false}, argc,
+                       argv);
     case CommandLine::Mode::Scan:
     case CommandLine::Mode::Test:
         return runScaleQuery(commandLine, argc, argv);

@@ -14,6 +14,7 @@ struct OnceOptions
     bool json = false;
     std::string resendFile;  // ostrel --resend FILE: that file again, nothing renamed
     std::string resendScale; // --scale IP[:PORT] with --resend, "" for every scale
+    bool fullSend = false;   // --full: every scale gets a full send
 };
 // ostrel --once [--json] and --resend: one "Direct Download" in the foreground (as many runs
 // as the waiting files need), or one file sent again.

@@ -1,6 +1,7 @@
 #include "engine/ActiveRun.h"
 
 #include "engine/DeliveryJournal.h"
+#include "engine/PluRecord.h"
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
 #include "platform/Trace.h"
@@ -155,10 +156,24 @@ void ActiveRun::acknowledge(RunScale& scale, std::size_t line, std::string_view 
 void ActiveRun::flushJournal()
 {
     m_lastFlush = std::chrono::steady_clock::now();
-    if (m_journal == nullptr || (m_unwrittenAcks.empty() && m_unwrittenSkips.empty())) {
+    if (m_journal == nullptr || (m_unwrittenAcks.empty() && m_unwrittenSkips.empty() &&
+                                 m_unwrittenHolds.empty() && m_unwrittenFullSends.empty())) {
         return;
     }
     DeliveryJournal::Batch batch(m_journal);
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    for (const auto& [scale, hold] : m_unwrittenHolds) {
+        if (hold.forget) {
+            m_journal->forgetRecord(scale, hold.key);
+        } else {
+            m_journal->holdRecord(scale, hold.key, hold.digest, now);
+        }
+    }
+    for (const auto& [scale, state] : m_unwrittenFullSends) {
+        m_journal->recordFullSend(scale, state);
+    }
     for (const Skip& skip : m_unwrittenSkips) {
         m_journal->acknowledge(skip.fileId, skip.scale, skip.line, skip.reason);
     }
@@ -175,6 +190,99 @@ void ActiveRun::flushJournal()
     }
     m_unwrittenSkips.clear();
     m_unwrittenAcks.clear();
+    m_unwrittenHolds.clear();
+    m_unwrittenFullSends.clear();
+}
+
+void ActiveRun::prepareDelta(const DeltaSettings& settings, std::int64_t today, bool fullRequested)
+{
+    m_today = today;
+    if (m_journal == nullptr || !settings.onlyChanged) {
+        return;
+    }
+    m_lineRecords.assign(m_lines.size(), LineRecord{});
+    for (RunScale& scale : m_scales) {
+        scale.trackHeld = true;
+        scale.delta = !fullSendDue(m_journal->scaleState(scale.key), scale.entry, today, settings,
+                                   fullRequested);
+        if (scale.delta && !scale.plan.empty()) {
+            scale.held = m_journal->heldRecords(scale.key);
+        }
+    }
+}
+
+bool ActiveRun::passOverUnchanged(RunScale& scale, std::size_t line, int action)
+{
+    scale.inFlightHold.reset();
+    if (!scale.trackHeld) {
+        return false;
+    }
+    const HeldKey key = heldKeyOf(scale.record);
+    if (action == kActionSpecial) {
+        // Action 4 deletes the item on the scale: always sent, and forgotten once accepted.
+        scale.inFlightHold = RunScale::Hold{key, {}, true};
+        return false;
+    }
+    const Sha256Digest digest = recordDigest(scale.record);
+    if (line < m_lineRecords.size()) {
+        m_lineRecords[line] = {true, key, digest};
+    }
+    if (scale.delta) {
+        const auto held = scale.held.find(key);
+        if (held != scale.held.end() && held->second == digest) {
+            acknowledge(scale, line);
+            ++scale.linesUnchanged;
+            return true;
+        }
+    }
+    scale.inFlightHold = RunScale::Hold{key, digest, false};
+    return false;
+}
+
+bool ActiveRun::passOverKnownUnchanged(RunScale& scale, std::size_t line)
+{
+    if (!scale.delta || line >= m_lineRecords.size() || !m_lineRecords[line].known) {
+        return false;
+    }
+    const LineRecord& known = m_lineRecords[line];
+    const auto held = scale.held.find(known.key);
+    if (held == scale.held.end() || held->second != known.digest) {
+        return false;
+    }
+    acknowledge(scale, line);
+    ++scale.linesUnchanged;
+    return true;
+}
+
+void ActiveRun::noteAccepted(RunScale& scale)
+{
+    if (!scale.inFlightHold) {
+        return;
+    }
+    const RunScale::Hold& hold = *scale.inFlightHold;
+    if (scale.delta) { // a later line of this run for the same item compares with it
+        if (hold.forget) {
+            scale.held.erase(hold.key);
+        } else {
+            scale.held[hold.key] = hold.digest;
+        }
+    }
+    m_unwrittenHolds.emplace_back(scale.key, hold);
+    scale.inFlightHold.reset();
+}
+
+void ActiveRun::noteFullSends()
+{
+    if (resend) {
+        return; // one file again is no full send of everything
+    }
+    for (const RunScale& scale : m_scales) {
+        if (scale.trackHeld && !scale.delta && scale.entry.succeeded && !scale.plan.empty()) {
+            m_unwrittenFullSends.emplace_back(
+                scale.key, DeliveryJournal::ScaleState{m_today, scale.entry.modelName,
+                                                       scaleVersionText(scale.entry)});
+        }
+    }
 }
 
 bool ActiveRun::setAsideAfterRepeatedRefusals(RunScale& scale, const std::string& error)
@@ -302,6 +410,8 @@ RunSummary ActiveRun::summary() const
         entry.nothingDue = scale.plan.empty();
         entry.linesAccepted = scale.linesAccepted;
         entry.linesSkipped = scale.linesSkipped;
+        entry.linesUnchanged = scale.linesUnchanged;
+        entry.fullSend = scale.trackHeld && !scale.delta;
         entry.notTried = scale.notTried;
         entry.port = scale.entry.port;
         entry.model = scale.entry.modelName;

@@ -4,6 +4,8 @@
 // rediscover files during the run never touch it. Guarded by the engine's lock.
 #pragma once
 
+#include "engine/DeliveryJournal.h"
+#include "engine/DeltaSend.h"
 #include "engine/RunLines.h"
 #include "engine/RunSettings.h"
 #include "engine/RunSummary.h"
@@ -14,13 +16,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ostrel {
 
-class DeliveryJournal;
 class ProgressSink;
 
 // One data file of the run: found in the PLU folder, or a catch-up read from its backup.
@@ -59,6 +61,20 @@ struct RunScale
     std::string failReason; // why it failed, in words, for the run's result
     int refusals = 0;
     RecordBytes record{}; // the record in flight; the library may read it until the reply
+
+    // Sending only what changed: whether the journal learns what it accepts, whether this run
+    // passes over what it holds already (no full send due), and what it holds.
+    bool trackHeld = false;
+    bool delta = false;
+    HeldRecords held;
+    int linesUnchanged = 0;
+    struct Hold
+    {
+        HeldKey key;
+        Sha256Digest digest{};
+        bool forget = false; // a delete
+    };
+    std::optional<Hold> inFlightHold; // what the journal learns when the record is accepted
 };
 
 // "IP:port" of a registered scale.
@@ -100,6 +116,20 @@ public:
     void acknowledge(RunScale& scale, std::size_t line, std::string_view skipReason = {});
     // A failed write is kept for the next flush and noted in journalFailure.
     void flushJournal();
+    // Sending only what changed, for each scale: whether its send is a full one, and what it
+    // holds when it is not. Nothing without a journal or with the option off.
+    void prepareDelta(const DeltaSettings& settings, std::int64_t today, bool fullRequested);
+    // The record just parsed for line `line` (action `action`): true when the scale holds it
+    // already, byte for byte; the line is then done, counted unchanged and not sent.
+    bool passOverUnchanged(RunScale& scale, std::size_t line, int action);
+    // The same before the parse, from what an earlier scale's parse of the line left: a line
+    // is the same record for every scale, and a scale that holds it need not parse it again.
+    bool passOverKnownUnchanged(RunScale& scale, std::size_t line);
+    // The record in flight was accepted: the journal learns that the scale holds it.
+    void noteAccepted(RunScale& scale);
+    // After a successful full send: its day, model and version, for the next decision.
+    void noteFullSends();
+
     // The record in flight used up the retry rule with `error`: when that happened in
     // kRunsBeforeSetAside runs in a row, the line is set aside (acknowledged as skipped) and
     // the result is true, so the scale can go on with its next line.
@@ -149,6 +179,18 @@ private:
     };
     std::map<std::pair<std::int64_t, std::string>, int> m_unwrittenAcks; // next line
     std::vector<Skip> m_unwrittenSkips;
+    std::vector<std::pair<std::string, RunScale::Hold>> m_unwrittenHolds;
+    std::vector<std::pair<std::string, DeliveryJournal::ScaleState>> m_unwrittenFullSends;
+    std::int64_t m_today = 0;
+    // Per line, once a scale parsed it while only changed records go: its record's key and
+    // hash. Empty unless the option is on.
+    struct LineRecord
+    {
+        bool known = false;
+        HeldKey key;
+        Sha256Digest digest{};
+    };
+    std::vector<LineRecord> m_lineRecords;
     std::chrono::steady_clock::time_point m_lastFlush = std::chrono::steady_clock::now();
     std::vector<RunScale> m_scales; // sized once: the library holds addresses of its texts
     RunLines m_lines;

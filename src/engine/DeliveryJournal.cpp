@@ -40,6 +40,13 @@ CREATE TABLE IF NOT EXISTS refused_line(
   scale TEXT NOT NULL, line INTEGER NOT NULL,
   runs INTEGER NOT NULL, last_run TEXT NOT NULL,
   PRIMARY KEY(file_id, scale, line));
+CREATE TABLE IF NOT EXISTS held_record(
+  scale TEXT NOT NULL, department INTEGER NOT NULL, plu INTEGER NOT NULL,
+  hash BLOB NOT NULL, accepted INTEGER NOT NULL,
+  PRIMARY KEY(scale, department, plu)) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS scale_state(
+  scale TEXT PRIMARY KEY, last_full_day INTEGER NOT NULL,
+  model TEXT NOT NULL, version TEXT NOT NULL);
 )";
 
 constexpr const char* kFileColumns =
@@ -133,10 +140,14 @@ std::unique_ptr<DeliveryJournal> DeliveryJournal::open(const std::string& path, 
         "runs = runs + (last_run <> excluded.last_run), last_run = excluded.last_run");
     j.m_refusedRuns =
         j.prepare("SELECT runs FROM refused_line WHERE file_id = ?1 AND scale = ?2 AND line = ?3");
+    j.m_hold = j.prepare("INSERT OR REPLACE INTO held_record(scale, department, plu, hash, "
+                         "accepted) VALUES(?1, ?2, ?3, ?4, ?5)");
+    j.m_forget =
+        j.prepare("DELETE FROM held_record WHERE scale = ?1 AND department = ?2 AND plu = ?3");
     for (const Statement* statement :
          {&j.m_findFile, &j.m_addFile, &j.m_nextLine, &j.m_startDelivery, &j.m_acknowledge,
           &j.m_skip, &j.m_close, &j.m_recordBackup, &j.m_supersede, &j.m_restart, &j.m_unskip,
-          &j.m_refused, &j.m_refusedRuns}) {
+          &j.m_refused, &j.m_refusedRuns, &j.m_hold, &j.m_forget}) {
         if (!*statement) {
             return fail("cannot prepare the statements of " + path);
         }
@@ -148,7 +159,8 @@ DeliveryJournal::~DeliveryJournal()
 {
     for (Statement* statement :
          {&m_findFile, &m_addFile, &m_nextLine, &m_startDelivery, &m_acknowledge, &m_skip, &m_close,
-          &m_recordBackup, &m_supersede, &m_restart, &m_unskip, &m_refused, &m_refusedRuns}) {
+          &m_recordBackup, &m_supersede, &m_restart, &m_unskip, &m_refused, &m_refusedRuns, &m_hold,
+          &m_forget}) {
         statement->reset();
     }
     sqlite3_close(m_db);

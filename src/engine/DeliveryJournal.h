@@ -11,18 +11,37 @@
 #pragma once
 
 #include "engine/FileIdentity.h"
+#include "platform/Sha256.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace ostrel {
+
+// A record as a scale keys it: department and PLU number.
+struct HeldKey
+{
+    int department = 0;
+    std::int64_t pluNumber = 0;
+    bool operator==(const HeldKey&) const = default;
+};
+struct HeldKeyHash
+{
+    std::size_t operator()(const HeldKey& key) const
+    {
+        return std::hash<std::int64_t>()(key.pluNumber * 1'000'003 + key.department);
+    }
+};
+// What a scale holds, as far as this journal sent it: the hash of each record it accepted last.
+using HeldRecords = std::unordered_map<HeldKey, Sha256Digest, HeldKeyHash>;
 
 class DeliveryJournal final
 {
@@ -101,6 +120,23 @@ public:
     std::vector<std::pair<int, std::string>> skippedLines(std::int64_t fileId,
                                                           const std::string& scale);
 
+    // What the scale holds (sending only what changed); records it accepted, and those it
+    // deleted. Written in the batches of the acknowledgements.
+    HeldRecords heldRecords(const std::string& scale);
+    void holdRecord(const std::string& scale, const HeldKey& key, const Sha256Digest& digest,
+                    std::int64_t acceptedAt);
+    void forgetRecord(const std::string& scale, const HeldKey& key);
+    // The scale's last full send, and the model and version it had then: a later change of
+    // either, or a lost journal (no state at all), makes the next send a full one.
+    struct ScaleState
+    {
+        std::int64_t lastFullDay = 0; // days since 1970-01-01, local date
+        std::string model;
+        std::string version;
+    };
+    std::optional<ScaleState> scaleState(const std::string& scale);
+    void recordFullSend(const std::string& scale, const ScaleState& state);
+
     // Batches the changes made while it lives into one transaction; a batch inside another
     // joins the outer one. The outermost commits in commit() or at its end, and rolls back
     // when that fails; the failure is then the journal's write error.
@@ -159,6 +195,8 @@ private:
     Statement m_unskip;
     Statement m_refused;
     Statement m_refusedRuns;
+    Statement m_hold;
+    Statement m_forget;
 };
 
 } // namespace ostrel

@@ -91,11 +91,30 @@ std::string filesLine(const RunSummary& run)
            baseName(run.files.back()) + ": " + total;
 }
 
-std::string recordsSoFar(int accepted, int due, int skipped)
+// "3,600": the counts of a whole item master are read at a glance.
+std::string grouped(int count)
 {
-    std::string text = std::to_string(accepted) + " of " + countOf(due, "record", "records");
+    const std::string digits = std::to_string(count < 0 ? -count : count);
+    std::string text = count < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (digits.size() - i) % 3 == 0) {
+            text += ',';
+        }
+        text += digits[i];
+    }
+    return text;
+}
+
+std::string recordsSoFar(int accepted, int due, int skipped, int unchanged)
+{
+    const int toSend = due - unchanged;
+    std::string text =
+        grouped(accepted) + " of " + grouped(toSend) + (toSend == 1 ? " record" : " records");
     if (skipped > 0) {
-        text += ", " + std::to_string(skipped) + " skipped";
+        text += ", " + grouped(skipped) + " skipped";
+    }
+    if (unchanged > 0) {
+        text += ", " + grouped(unchanged) + " unchanged";
     }
     return text;
 }
@@ -105,7 +124,7 @@ std::string scaleProgressLine(const RunSummary::ScaleResult& scale)
     const std::string label = scale.name.empty() ? scale.ipText + ":" + std::to_string(scale.port)
                                                  : codePageToUtf8(scale.name);
     const std::string records =
-        recordsSoFar(scale.linesAccepted, scale.linesDue, scale.linesSkipped);
+        recordsSoFar(scale.linesAccepted, scale.linesDue, scale.linesSkipped, scale.linesUnchanged);
     if (!scale.finished) {
         return label + ": " + (scale.reached ? records : std::string("connecting"));
     }
@@ -137,14 +156,16 @@ std::vector<std::string> progressLines(const RunSummary& run, std::size_t maxSca
         int accepted = 0;
         int due = 0;
         int skipped = 0;
+        int unchanged = 0;
         for (std::size_t i = shown; i < run.scales.size(); ++i) {
             accepted += run.scales[i].linesAccepted;
             due += run.scales[i].linesDue;
             skipped += run.scales[i].linesSkipped;
+            unchanged += run.scales[i].linesUnchanged;
         }
         lines.push_back(
             countOf(static_cast<int>(run.scales.size() - shown), "more scale", "more scales") +
-            ": " + recordsSoFar(accepted, due, skipped));
+            ": " + recordsSoFar(accepted, due, skipped, unchanged));
     }
     return lines;
 }

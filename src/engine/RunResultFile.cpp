@@ -37,6 +37,8 @@ Json scaleJson(const RunSummary::ScaleResult& scale)
         {"result", scaleResultName(scale)},
         {"recordsAccepted", scale.linesAccepted},
         {"linesSkipped", scale.linesSkipped},
+        {"linesUnchanged", scale.linesUnchanged},
+        {"fullSend", scale.fullSend},
         {"refusals", scale.refusals},
         {"reason", codePageToUtf8(scale.reason)},
     };

@@ -16,8 +16,10 @@ struct RunSummary
         bool succeeded = false;  // every due line sent (or nothing was due)
         bool nothingDue = false; // had every line already: not contacted
         int linesAccepted = 0;
-        int linesSkipped = 0; // no record, or refused with "E88"
-        std::string notTried; // why the run never tried this scale, "" when it did
+        int linesSkipped = 0;   // no record, or refused with "E88"
+        int linesUnchanged = 0; // held by the scale already: passed over (only changed)
+        bool fullSend = false;  // only changed is on, and this was a full send
+        std::string notTried;   // why the run never tried this scale, "" when it did
         int port = 0;
         std::string model;     // the MODEL text of Tarvik.ini
         int refusals = 0;      // records the scale refused (each resend counts)

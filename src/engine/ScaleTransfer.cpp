@@ -34,11 +34,19 @@ int ScaleTransfer::sendFirstLine(RunScale& scale, ActiveRun& run)
             return 0;
         }
         const auto line = static_cast<std::size_t>(entry.nextLine);
+        if (run.passOverKnownUnchanged(scale, line)) {
+            ++entry.nextLine;
+            run.stepProgress(m_progress);
+            continue;
+        }
         action = run.lines().parse(line, scale.record);
         ++entry.nextLine;
         if (action < 1) {
             run.acknowledge(scale, line, kSkipNoRecord);
             run.stepProgress(m_progress);
+        } else if (run.passOverUnchanged(scale, line, action)) {
+            run.stepProgress(m_progress);
+            action = 0;
         } else {
             scale.inFlight = static_cast<int>(line);
         }
@@ -67,6 +75,9 @@ int ScaleTransfer::handleReply(ActiveRun& run, const SendBlock& block)
                 trace("scale " + scale->key + " refused " +
                       run.describeLine(static_cast<std::size_t>(scale->inFlight)) + " (" +
                       replyErrorText(block) + "): skipped");
+            }
+            if (kind == kReplyAccepted) {
+                run.noteAccepted(*scale);
             }
             run.acknowledge(*scale, static_cast<std::size_t>(scale->inFlight),
                             kind == kReplySkip ? kSkipE88 : std::string_view());
@@ -136,12 +147,20 @@ int ScaleTransfer::SendNextLine(ActiveRun& run, const SendBlock& block)
             return 0;
         }
         const auto line = static_cast<std::size_t>(entry.nextLine);
+        if (run.passOverKnownUnchanged(*scale, line)) {
+            ++entry.nextLine;
+            run.stepProgress(m_progress);
+            continue;
+        }
         action = run.lines().parse(line, scale->record);
         ++entry.nextLine;
         if (action < 1) {
             // No reply would ever come for a line that is not sent: go on with the next.
             run.acknowledge(*scale, line, kSkipNoRecord);
             run.stepProgress(m_progress);
+        } else if (run.passOverUnchanged(*scale, line, action)) {
+            run.stepProgress(m_progress);
+            action = 0;
         } else {
             scale->inFlight = static_cast<int>(line);
         }

@@ -50,6 +50,12 @@ std::string UpdateController::resend(const std::string& path, const std::string&
     return m_impl->resend(path, scaleFilter);
 }
 
+void UpdateController::requestFullSend()
+{
+    UpdateRun::Lock lock(m_impl->run());
+    m_impl->m_fullSendRequested = true;
+}
+
 void UpdateController::setSettlePolicy(SettlePolicy policy)
 {
     m_impl->m_settlePolicy = policy;

@@ -62,6 +62,10 @@ public:
     // definitions, which a load keeps while PLUPrs.prs is missing.
     void setStoredDefinitions(const std::vector<FixedFieldDef>& definitions);
 
+    // The next run that starts gives every scale a full send, also with only changed records
+    // on (ostrel --once --full, --send run --full).
+    void requestFullSend();
+
     // The interpreters alone, for a scan or test without start-up (ostrel --scan, --test).
     void registerInterpreters();
 

@@ -48,6 +48,7 @@ public:
     std::int64_t settleWaitMs() const { return m_settleWaitMs; }
     std::string settingsError();
     SettlePolicy m_settlePolicy = SettlePolicy::SendSettled; // the triggers' thread only
+    bool m_fullSendRequested = false;                        // under the engine's lock
     std::vector<std::string> m_stillBeingWritten;            // the triggers' thread only
 
 private:

@@ -183,6 +183,7 @@ int UpdateRun::proceed(const RunInputs& inputs)
             endRun(false);
             return 0;
         }
+        m_run->prepareDelta(inputs.delta, dayNumber(inputs.today), inputs.fullSend);
         bool anythingDue = false;
         for (RunScale& scale : m_run->scales()) {
             anythingDue = anythingDue || !scale.plan.empty();

@@ -6,6 +6,7 @@
 
 #include "engine/ActiveRun.h"
 #include "engine/CallbackRouter.h"
+#include "engine/DeltaSend.h"
 #include "engine/RunSummary.h"
 #include "engine/ScaleTransfer.h"
 #include "format/ImportFormat.h"
@@ -46,6 +47,9 @@ struct RunInputs
     // journal says; no catch-up, and nothing is renamed.
     bool resend = false;
     std::size_t filesWaiting = 0;               // found beyond the files one run takes
+    DeltaSettings delta;                        // sending only what changed
+    bool fullSend = false;                      // the user asked for a full send
+    LocalTime today;                            // for the days since a scale's full send
     std::vector<std::string> stillBeingWritten; // left unsent: a writer still holds them
 };
 

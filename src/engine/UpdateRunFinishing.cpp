@@ -28,6 +28,7 @@ void UpdateRun::FinishRunIfDone()
 
 void UpdateRun::endRun(bool progressShown)
 {
+    m_run->noteFullSends();
     m_run->flushJournal();
     if (!m_run->journalFailure.empty()) {
         failForJournal();

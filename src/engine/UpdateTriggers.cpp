@@ -143,6 +143,8 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
 {
     const int settleSeconds = readSettleSeconds(m_deps.paths.tarvikIni);
     RunInputs inputs;
+    inputs.delta = readDeltaSettings(m_deps.paths.tarvikIni);
+    inputs.today = m_deps.clock.now();
     FileSettle::Split split;
     bool started = false;
     std::string refusal;
@@ -174,11 +176,13 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
                 inputs.format = m_format;
                 inputs.fileType = m_settings.fileType;
                 inputs.runSettingsFile = m_settings.runSettingsFile;
+                inputs.fullSend = m_fullSendRequested;
                 inputs.filesWaiting = matched > m_found.size() ? matched - m_found.size() : 0;
                 if (m_settlePolicy == SettlePolicy::SendSettledNamingTheRest) {
                     inputs.stillBeingWritten = m_stillBeingWritten;
                 }
                 started = m_run.beginLocked(inputs);
+                m_fullSendRequested = m_fullSendRequested && !started;
             }
         }
     }
@@ -239,6 +243,9 @@ std::string UpdateController::Impl::resend(const std::string& path, const std::s
         inputs.fileType = m_settings.fileType;
         inputs.runSettingsFile = m_settings.runSettingsFile;
         inputs.resend = true;
+        inputs.delta = readDeltaSettings(m_deps.paths.tarvikIni);
+        inputs.fullSend = true; // a reset scale holds nothing: every record goes
+        inputs.today = m_deps.clock.now();
         started = m_run.beginLocked(inputs);
     }
     if (!started) {

@@ -5,6 +5,8 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DataFileReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataOption.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DeliveryJournal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DeliveryJournalHeld.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DeltaSend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileIdentity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileSettle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImportSources.cpp

@@ -40,6 +40,8 @@ inline constexpr std::string_view kDefaultFileType = "1";
 
 inline constexpr std::string_view kSectionSendFile = "SENDFILE";
 inline constexpr std::string_view kKeyCreateDate = "CREATEDATE";
+inline constexpr std::string_view kKeyOnlyChanged = "ONLY CHANGED";
+inline constexpr std::string_view kKeyFullEveryDays = "FULL EVERY DAYS";
 inline constexpr std::size_t kCreateDateMaxLength = 19;
 
 inline constexpr std::string_view kSectionCommunication = "COMMUNICATION";

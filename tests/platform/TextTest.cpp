@@ -1,5 +1,6 @@
 #include "platform/CodePage.h"
 #include "platform/Numbers.h"
+#include "platform/Sha256.h"
 
 #include "TestSupport.h"
 
@@ -75,6 +76,31 @@ TEST(CodePageConversion, DefaultIsCp1252)
     test::ScopedEnv env("OSTREL_CODEPAGE", std::nullopt);
     EXPECT_EQ(activeCodePage(), "CP1252");
     EXPECT_EQ(codePageToUtf8("Caf\xE9"), "Caf\xC3\xA9");
+}
+
+TEST(Sha256, PublishedVectorsAndEveryPaddingCase)
+{
+    const auto hex = [](const std::string& text) {
+        const auto digest =
+            sha256({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+        std::string out;
+        for (const std::uint8_t byte : digest) {
+            out += "0123456789abcdef"[byte >> 4];
+            out += "0123456789abcdef"[byte & 15];
+        }
+        return out;
+    };
+    // FIPS 180-4's examples, and lengths at the edges of the last block.
+    EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(hex(std::string(55, 'a')),
+              "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318");
+    EXPECT_EQ(hex(std::string(64, 'a')),
+              "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
+    EXPECT_EQ(hex(std::string(1000, 'a')),
+              "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3");
 }
 
 } // namespace
