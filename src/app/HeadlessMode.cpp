@@ -4,6 +4,7 @@
 #include "app/ProgramModes.h"
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
+#include "eventloop/DescriptorWatch.h"
 #include "format/FirstRun.h"
 #include "platform/Documents.h"
 #include "platform/Registry.h"
@@ -86,6 +87,9 @@ int runHeadless(int& argc, char** argv)
     program = &headless;
     trace("running headless; settings in " + paths.configFolder);
     headless.controller().startUp();
+    // New data files start a run once they have settled, not a timer period later.
+    DescriptorWatch folderWatch(headless.controller().folderWatchDescriptor(),
+                                [&headless] { headless.controller().onFolderActivity(); });
     const int code = app.exec();
     program = nullptr;
     writeExitRegistryValue();

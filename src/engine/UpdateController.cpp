@@ -35,6 +35,14 @@ void UpdateController::onReloadSettings()
 {
     m_impl->onReloadSettings();
 }
+int UpdateController::folderWatchDescriptor() const
+{
+    return m_impl->m_watch.descriptor();
+}
+void UpdateController::onFolderActivity()
+{
+    m_impl->onFolderActivity();
+}
 void UpdateController::reloadRunSettings()
 {
     m_impl->reloadRunSettings();

@@ -55,6 +55,11 @@ public:
     void onDirectDownload();
     void onCopyData(int code); // 82 run, 1094 reload and run; others do nothing
     void onReloadSettings();
+    // [CYCLE] "WATCH FOLDER": the descriptor to wait on (the same for the controller's life,
+    // -1 without one), and what to call when it is readable: a data file that arrived starts
+    // a run once it has settled, as a timer tick would.
+    int folderWatchDescriptor() const;
+    void onFolderActivity();
     // LoadRunSettings and LoadImportFormat alone: the PLU file setting window closed with OK,
     // so the next run uses the layout it saved.
     void reloadRunSettings();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/FileSettle.h"
+#include "engine/FolderWatch.h"
 #include "engine/UpdateController.h"
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
@@ -34,6 +35,7 @@ public:
     void onDirectDownload();
     void onCopyData(int code);
     void onReloadSettings();
+    void onFolderActivity();
     void reloadRunSettings() { loadSettings(); }
     void setStoredDefinitions(const std::vector<FixedFieldDef>& definitions)
     {
@@ -49,6 +51,7 @@ public:
     std::string settingsError();
     SettlePolicy m_settlePolicy = SettlePolicy::SendSettled; // the triggers' thread only
     bool m_fullSendRequested = false;                        // under the engine's lock
+    FolderWatch m_watch;                                     // the triggers' thread only
     std::vector<std::string> m_stillBeingWritten;            // the triggers' thread only
 
 private:

@@ -270,6 +270,17 @@ void UpdateRun::setEarlyTick(std::uint32_t milliseconds)
     m_earlyTickMs = milliseconds;
 }
 
+void UpdateRun::tickWhenFree()
+{
+    Lock lock(*this);
+    if (!m_busy && !m_windowOpen) {
+        m_timer.restart(kQuickTickMs);
+        m_batchTickArmed = true;
+        return;
+    }
+    m_tickWhenFree = true;
+}
+
 void UpdateRun::quickTickDone()
 {
     Lock lock(*this);
@@ -313,6 +324,10 @@ void UpdateRun::setWindowOpen(bool open)
 {
     Lock lock(*this);
     m_windowOpen = open;
+    if (!open && !m_busy && std::exchange(m_tickWhenFree, false)) {
+        m_timer.restart(kQuickTickMs);
+        m_batchTickArmed = true;
+    }
 }
 
 bool UpdateRun::windowOpen() const

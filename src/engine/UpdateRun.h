@@ -23,6 +23,10 @@
 
 namespace ostrel {
 
+// The tick that takes files as soon as the engine is free: those beyond one run's hundred, or
+// one that arrived in a watched folder while a run was busy.
+inline constexpr std::uint32_t kQuickTickMs = 10;
+
 // Beside the log, so a shop's whole history is in one folder.
 inline constexpr const char* kJournalFileName = "delivery.db";
 
@@ -118,6 +122,9 @@ public:
     // A trigger that started no run: a quick tick armed for waiting files gives way to the
     // period again, so a refused run does not make the timer spin.
     void quickTickDone();
+    // A new data file was seen while a run was busy or a window open: the timer ticks at once
+    // when the run ends or the window closes, not a whole period later.
+    void tickWhenFree();
     void setWindowOpen(bool open);
     bool windowOpen() const;
     bool runBusy() const;
@@ -161,6 +168,7 @@ private:
     std::string m_journalError;
     std::string m_journalNotice;      // told by the next run
     bool m_batchTickArmed = false;    // the timer ticks at once for the files still waiting
+    bool m_tickWhenFree = false;      // a data file arrived while a run or a window was open
     std::string m_resultError;        // traced once until it changes
     std::unique_ptr<ActiveRun> m_run; // kept after its end: the library may still hold its texts
     std::optional<RunSummary> m_pendingSummary;

@@ -11,12 +11,6 @@
 #include <chrono>
 
 namespace ostrel {
-namespace {
-
-// The files beyond one run's hundred go in a run of their own, as soon as this one ends.
-constexpr std::uint32_t kNextFilesTickMs = 10;
-
-} // namespace
 
 void UpdateRun::FinishRunIfDone()
 {
@@ -71,7 +65,11 @@ void UpdateRun::endRun(bool progressShown)
     if (m_run->filesWaiting > 0 && !m_run->stopRequested) {
         trace(std::to_string(m_run->filesWaiting) + " more data file(s) wait: the next run " +
               "starts at once");
-        m_timer.restart(kNextFilesTickMs);
+    }
+    const bool tickNow = (m_run->filesWaiting > 0 || m_tickWhenFree) && !m_run->stopRequested;
+    m_tickWhenFree = false;
+    if (tickNow) {
+        m_timer.restart(kQuickTickMs);
         m_batchTickArmed = true;
     } else {
         restartTimerLocked();

@@ -114,6 +114,7 @@ void UpdateController::Impl::loadSettings()
         m_format = std::move(format);
         m_pattern = m_format.searchPattern;
     }
+    m_watch.watch(readWatchFolder(m_deps.paths.tarvikIni) ? pattern() : std::string());
 }
 
 std::vector<DataFileEntry> UpdateController::Impl::discover(const std::string& pattern)
@@ -316,6 +317,20 @@ void UpdateController::Impl::onCopyData(int code)
         clearFound();
         triggeredRun(pattern(), "message");
     }
+}
+
+void UpdateController::Impl::onFolderActivity()
+{
+    if (!m_watch.takeDataFileChange()) {
+        return;
+    }
+    if (m_run.runBusy() || m_run.windowOpen()) {
+        m_run.tickWhenFree(); // the Part's refusal, but the file is not left an hour
+        return;
+    }
+    clearFound();
+    makeStamp();
+    triggeredRun(pattern(), "watch");
 }
 
 void UpdateController::Impl::onReloadSettings()

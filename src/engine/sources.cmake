@@ -9,6 +9,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DeltaSend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileIdentity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileSettle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FolderWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ImportSources.cpp
   ${CMAKE_CURRENT_LIST_DIR}/JournalRecovery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LayoutCheck.cpp

@@ -21,6 +21,7 @@ inline constexpr std::string_view kKeyExtension = "EXTENTION"; // spelled so in 
 inline constexpr std::string_view kSectionCycle = "CYCLE";
 inline constexpr std::string_view kKeyUpdateCycle = "Update Cycle";
 inline constexpr std::string_view kKeyUpdateInterval = "Update Interval";
+inline constexpr std::string_view kKeyWatchFolder = "WATCH FOLDER";
 inline constexpr std::string_view kKeyDecimalPoint = "Decimal Point";
 inline constexpr std::string_view kCycleMinutes = "minutes";
 inline constexpr std::string_view kCycleHours = "hours";

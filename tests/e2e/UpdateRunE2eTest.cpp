@@ -316,5 +316,43 @@ TEST(UpdateRunE2e, SecondStartReachesTheFirstAndSendExitEndsIt)
               "");
 }
 
+TEST(UpdateRunE2e, AWatchedFolderSendsAFileOnceItHasSettledNotAtTheNextTick)
+{
+    Shop shop;
+    SimulatedScales sim({{"127.0.0.2"}, {"127.0.0.3"}}, shop.db(), shop.outputPrefix("sim"));
+    shop.addScale("127.0.0.2", sim.port(0));
+    shop.addScale("127.0.0.3", sim.port(1));
+    shop.setKey("CYCLE", "Update Cycle", "hours");
+    shop.setKey("CYCLE", "Update Interval", "1");
+    shop.setKey("CYCLE", "WATCH FOLDER", "1");
+    auto program = shop.startOstrel({"--headless"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // its start-up run: nothing
+
+    // The back office writes the export in three parts over a second.
+    const std::string path = shop.pluFolder() + "/PLUW.TXT";
+    for (int part = 0; part < 3; ++part) {
+        std::ofstream(path, std::ios::binary | std::ios::app) << separatedLines(1 + 4 * part, 4);
+        if (part < 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
+    const auto lastWrite = std::chrono::steady_clock::now();
+    const auto both = [&] {
+        return receivedRecords(shop.db(), "127.0.0.2:" + std::to_string(sim.port(0))).size() ==
+                   12u &&
+               receivedRecords(shop.db(), "127.0.0.3:" + std::to_string(sim.port(1))).size() == 12u;
+    };
+    while (!both() && std::chrono::steady_clock::now() - lastWrite < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto took = std::chrono::steady_clock::now() - lastWrite;
+    EXPECT_TRUE(both());
+    // SETTLE SECONDS (2) and one more, where the timer alone would take an hour.
+    EXPECT_LE(took, std::chrono::seconds(3));
+    EXPECT_EQ(shop.logLines().size(), 2u); // one run: a line per scale
+    EXPECT_EQ(shop.runOstrel({"--send", "exit"}).exitCode, 0);
+    EXPECT_EQ(program->wait(std::chrono::seconds(30)), 0) << program->err();
+}
+
 } // namespace
 } // namespace ostrel::e2e

@@ -1,6 +1,7 @@
 #include "ui/shell/CMainDlg.h"
 
 #include "engine/UpdateController.h"
+#include "eventloop/DescriptorWatch.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "protocol/ScaleBlocks.h"
@@ -69,6 +70,7 @@ CMainDlg::~CMainDlg()
     // window while it is destroyed.
     m_controller->setScaleQueryReplyHandler({});
     m_config.reset();
+    m_folderWatch.reset();
     m_controller.reset();
 }
 
@@ -95,6 +97,8 @@ void CMainDlg::OnInitDialog()
             this, [this, summary] { m_status.runFinished(summary); }, Qt::QueuedConnection);
     });
     m_controller->startUp();
+    m_folderWatch = std::make_unique<DescriptorWatch>(m_controller->folderWatchDescriptor(),
+                                                      [this] { m_controller->onFolderActivity(); });
     // The settings holder's window: created hidden and loaded once.
     m_config = std::make_unique<CConfigDlg>(m_paths, m_controller->settingsHolder(), m_messages);
     // Its scan and test connect scales through the engine from their own thread; the

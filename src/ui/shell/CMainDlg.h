@@ -19,6 +19,7 @@
 namespace ostrel {
 
 class CConfigDlg;
+class DescriptorWatch;
 class CPluFileSettingDlg;
 class MessageSink;
 class ScaleLibrary;
@@ -89,6 +90,7 @@ private:
     TrayStatus m_status;
     ProgressWindow m_progress;
     std::unique_ptr<UpdateController> m_controller;
+    std::unique_ptr<DescriptorWatch> m_folderWatch; // the PLU folder, when it is watched
     std::unique_ptr<CConfigDlg> m_config;
     bool m_configOpen = false;
     CPluFileSettingDlg* m_pluFileSettingDlg = nullptr; // one object for the program's life
