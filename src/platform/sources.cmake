@@ -7,5 +7,6 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Numbers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PrivateFolder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Registry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Trace.cpp
 )
