@@ -41,6 +41,7 @@ inline constexpr std::string_view kDefaultFileType = "1";
 inline constexpr std::string_view kSectionSendFile = "SENDFILE";
 inline constexpr std::string_view kKeyCreateDate = "CREATEDATE";
 inline constexpr std::size_t kCreateDateMaxLength = 19;
+inline constexpr std::string_view kKeyEncoding = "ENCODING"; // auto, utf-8 or codepage
 
 inline constexpr std::string_view kSectionCommunication = "COMMUNICATION";
 inline constexpr std::string_view kKeyScanPort = "SCAN PORT";
