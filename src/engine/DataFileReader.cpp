@@ -1,6 +1,7 @@
 #include "engine/DataFileReader.h"
 
 #include "engine/FileIdentity.h"
+#include "engine/ReadingWarnings.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/Trace.h"
@@ -14,8 +15,6 @@
 namespace ostrel {
 
 namespace {
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 class FileDescriptor final
 {
@@ -82,8 +81,15 @@ int readStartRow(const std::string& tarvikIniPath)
 }
 
 DataFileReader::DataFileReader(LineSplitter splitter, int startRow)
-    : m_splitter(std::move(splitter)), m_startRow(startRow), m_codePage(activeCodePage())
+    : m_splitter(std::move(splitter)), m_startRow(startRow)
 {
+    setCodePage(activeCodePage());
+}
+
+void DataFileReader::setCodePage(std::string codePage)
+{
+    m_codePage = std::move(codePage);
+    m_codePageKeepsAscii = codePageKeepsAscii(m_codePage);
 }
 
 void DataFileReader::setLineHook(LineHook hook, std::size_t everyLines)
@@ -92,17 +98,19 @@ void DataFileReader::setLineHook(LineHook hook, std::size_t everyLines)
     m_hookEvery = everyLines == 0 ? 1 : everyLines;
 }
 
-std::string DataFileReader::StripUtf8Bom(std::string_view line)
+std::string_view DataFileReader::StripUtf8Bom(std::string_view line, std::string& storage,
+                                              std::size_t& unmapped) const
 {
-    const bool marked = line.starts_with(kUtf8Mark);
-    if (!marked && !m_utf8) {
-        return std::string(line);
-    }
-    m_utf8 = true;
-    if (marked) {
+    // Files joined from several exports may carry a mark on any line: it is never data.
+    if (line.starts_with(kUtf8Mark)) {
         line.remove_prefix(kUtf8Mark.size());
     }
-    return utf8ToCodePage(line, m_codePage);
+    // Most lines are ASCII; they need no converter where the code page keeps ASCII.
+    if (m_codePageKeepsAscii && isAscii(line)) {
+        return line;
+    }
+    storage = utf8ToCodePage(line, m_codePage, unmapped);
+    return storage;
 }
 
 int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
@@ -135,7 +143,13 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
     result.opened = true;
     result.contentHash = contentHash(*bytes);
 
-    const std::string_view text = *bytes;
+    std::string_view text = *bytes;
+    result.encoding = EncodingDetector::decide(text, m_encoding);
+    result.codePage = m_codePage;
+    if (result.encoding.marked) {
+        text.remove_prefix(kUtf8Mark.size());
+    }
+    trace(path + ": read as " + result.encoding.describe(m_codePage));
     std::size_t lineNumber = 0;
     std::size_t lastColumnCount = 8;
     std::size_t pos = 0;
@@ -173,14 +187,17 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         std::string converted;
         std::string_view toSplit = line;
-        if (m_utf8 || line.starts_with(kUtf8Mark)) {
-            converted = StripUtf8Bom(line);
-            toSplit = converted;
-            if (converted.empty()) {
+        if (result.encoding.utf8()) {
+            const std::size_t unmappedBefore = result.unmappedCharacters;
+            toSplit = StripUtf8Bom(line, converted, result.unmappedCharacters);
+            if (toSplit.empty()) {
                 if (line != kUtf8Mark) {
                     skip("it is not valid UTF-8");
                 }
                 continue;
+            }
+            if (result.unmappedCharacters > unmappedBefore && result.firstUnmappedLine == 0) {
+                result.firstUnmappedLine = static_cast<int>(lineNumber);
             }
         }
         if (m_splitter.startsWithComment(toSplit)) {
@@ -195,7 +212,12 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         lastColumnCount = columns.size();
         table.push_back(std::move(columns));
+        result.lineNumbers.push_back(static_cast<std::uint32_t>(lineNumber));
         ++result.linesAppended;
+    }
+    if (result.unmappedCharacters > 0) {
+        trace(path + ": " +
+              unmappedText(result.unmappedCharacters, m_codePage, result.firstUnmappedLine));
     }
     return result;
 }

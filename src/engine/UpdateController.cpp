@@ -176,6 +176,7 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
                                           bool rediscover)
 {
     const int settleSeconds = readSettleSeconds(m_deps.paths.tarvikIni);
+    const std::string encodingText = storedEncoding(m_deps.paths.tarvikIni);
     RunInputs inputs;
     FileSettle::Split split;
     bool started = false;
@@ -193,6 +194,9 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
             // of which can become a record must not be backed up as delivered.
             refusal = decimalPointProblem(m_holder.decimalPointText());
             if (refusal.empty()) {
+                refusal = encodingProblem(encodingText);
+            }
+            if (refusal.empty()) {
                 refusal = layoutProblem(m_settings.fileType, m_format, m_deps.paths.pluIdIni,
                                         m_deps.paths.prsFile);
             }
@@ -206,6 +210,8 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
                 inputs.format = m_format;
                 inputs.fileType = m_settings.fileType;
                 inputs.runSettingsFile = m_settings.runSettingsFile;
+                inputs.encoding =
+                    parseEncodingSetting(encodingText).value_or(EncodingSetting::Auto);
                 started = m_run.beginLocked(inputs);
             }
         }

@@ -41,7 +41,8 @@ struct RunInputs
     ImportFormat format;
     int fileType = 1;
     std::string runSettingsFile;
-    std::string trigger = "start-up"; // for the run's result
+    std::string trigger = "start-up";                 // for the run's result
+    EncodingSetting encoding = EncodingSetting::Auto; // [SENDFILE] "ENCODING"
 };
 
 class UpdateRun final : public CallbackTarget

@@ -91,8 +91,10 @@ void TrayStatus::runFinished(const RunSummary& summary)
     show(failed ? State::Failed : State::Idle);
     m_tray.icon().setToolTip(QStringLiteral("Ostrel\n") +
                              QString::fromStdString(lastRunLine(summary)));
-    if (failed && m_notifier && notifyOnFailure(m_tarvikIni)) {
-        m_notifier(QStringLiteral("Ostrel: the last run failed"),
+    // A run that sent values read other than they stand is worth a look as much as a failure.
+    if ((failed || runHasWarnings(summary)) && m_notifier && notifyOnFailure(m_tarvikIni)) {
+        m_notifier(failed ? QStringLiteral("Ostrel: the last run failed")
+                          : QStringLiteral("Ostrel: the last run sent values to check"),
                    QString::fromStdString(failureNotice(summary)));
     }
 }
