@@ -75,6 +75,43 @@ std::optional<std::string> readFileWithStamp(const std::string& path, FileStamp&
 
 } // namespace
 
+void FileLineNumbers::append(std::size_t index, std::uint32_t fileLine)
+{
+    if (!m_runs.empty() && index == m_end &&
+        fileLine == m_runs.back().fileLine + (index - m_runs.back().first)) {
+        ++m_end;
+        return;
+    }
+    m_runs.push_back({index, fileLine});
+    m_end = index + 1;
+}
+
+void FileLineNumbers::appendAll(const FileLineNumbers& other, std::size_t offset)
+{
+    for (std::size_t i = 0; i < other.m_runs.size(); ++i) {
+        const Run& run = other.m_runs[i];
+        const std::size_t end =
+            i + 1 < other.m_runs.size() ? other.m_runs[i + 1].first : other.m_end;
+        append(offset + run.first, run.fileLine);
+        m_end = offset + end;
+    }
+}
+
+int FileLineNumbers::at(std::size_t index) const
+{
+    if (index >= m_end) {
+        return 0;
+    }
+    auto after =
+        std::upper_bound(m_runs.begin(), m_runs.end(), index,
+                         [](std::size_t value, const Run& run) { return value < run.first; });
+    if (after == m_runs.begin()) {
+        return 0;
+    }
+    --after;
+    return static_cast<int>(after->fileLine + (index - after->first));
+}
+
 int readStartRow(const std::string& tarvikIniPath)
 {
     return readProfileInt("SEPA_STARTROW", "Start Row", 1, tarvikIniPath);
@@ -212,7 +249,8 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         lastColumnCount = columns.size();
         table.push_back(std::move(columns));
-        result.lineNumbers.push_back(static_cast<std::uint32_t>(lineNumber));
+        result.lineNumbers.append(static_cast<std::size_t>(result.linesAppended),
+                                  static_cast<std::uint32_t>(lineNumber));
         ++result.linesAppended;
     }
     if (result.unmappedCharacters > 0) {

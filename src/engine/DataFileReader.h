@@ -19,6 +19,29 @@ namespace ostrel {
 // [SEPA_STARTROW] "Start Row" of Tarvik.ini, default 1 (0 behaves as 1).
 int readStartRow(const std::string& tarvikIniPath);
 
+// The file's line number of each appended line, kept as runs of consecutive lines: one run
+// for most files, however long (a vector of every number would fragment the heap beside the
+// table's many small blocks).
+class FileLineNumbers final
+{
+public:
+    // Line `index` of the table was read from line `fileLine`; indexes only grow.
+    void append(std::size_t index, std::uint32_t fileLine);
+    // Another file's numbers, its line 0 being line `offset` here.
+    void appendAll(const FileLineNumbers& other, std::size_t offset);
+    // 0 for a line nothing was appended for.
+    int at(std::size_t index) const;
+
+private:
+    struct Run
+    {
+        std::size_t first;
+        std::uint32_t fileLine;
+    };
+    std::vector<Run> m_runs;
+    std::size_t m_end = 0; // just after the last appended line
+};
+
 // What reading one file gave.
 struct FileReadResult
 {
@@ -29,10 +52,10 @@ struct FileReadResult
     FileStamp stamp;             // identity, size and time of the bytes read
     std::uint64_t contentHash = 0;
     EncodingDecision encoding;
-    std::string codePage;                   // the code page of the reading
-    std::size_t unmappedCharacters = 0;     // UTF-8 characters the code page lacks, sent as '?'
-    int firstUnmappedLine = 0;              // the file's line of the first of them
-    std::vector<std::uint32_t> lineNumbers; // the file's line number of each appended line
+    std::string codePage;               // the code page of the reading
+    std::size_t unmappedCharacters = 0; // UTF-8 characters the code page lacks, sent as '?'
+    int firstUnmappedLine = 0;          // the file's line of the first of them
+    FileLineNumbers lineNumbers;        // the file's line of each appended line
 };
 
 class DataFileReader final

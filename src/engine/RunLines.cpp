@@ -11,8 +11,8 @@ static_assert(kRecordBytes == kPluRecordSize);
 
 RunLines::RunLines() = default;
 
-RunLines::RunLines(LineTable lines, std::vector<std::uint32_t> fileLines, int fileType,
-                   int decimals, const RunLineSources& sources)
+RunLines::RunLines(LineTable lines, FileLineNumbers fileLines, int fileType, int decimals,
+                   const RunLineSources& sources)
     : m_lines(std::move(lines)), m_fileLines(std::move(fileLines)), m_fileType(fileType),
       m_decimals(decimals), m_sources(std::make_unique<ImportSources>(ImportSourcePaths{
                                 sources.pluIdIni, sources.rulesFile, sources.runSettingsFile}))

@@ -3,6 +3,7 @@
 // all the sending side needs.
 #pragma once
 
+#include "engine/DataFileReader.h"
 #include "engine/LineParsers.h"
 #include "engine/LineSplitter.h"
 
@@ -34,7 +35,7 @@ class RunLines final
 public:
     RunLines();
     // `fileLines`: the line of its file each line was read from.
-    RunLines(LineTable lines, std::vector<std::uint32_t> fileLines, int fileType, int decimals,
+    RunLines(LineTable lines, FileLineNumbers fileLines, int fileType, int decimals,
              const RunLineSources& sources);
     ~RunLines();
     RunLines(RunLines&&) noexcept;
@@ -50,14 +51,11 @@ public:
     // far; a line that several scales get counts once, as its first parse read it.
     const std::map<std::size_t, PartialRead>& partialReads() const { return m_partialReads; }
     // The line of its file line `index` was read from; 0 when unknown.
-    int fileLine(std::size_t index) const
-    {
-        return index < m_fileLines.size() ? static_cast<int>(m_fileLines[index]) : 0;
-    }
+    int fileLine(std::size_t index) const { return m_fileLines.at(index); }
 
 private:
     LineTable m_lines;
-    std::vector<std::uint32_t> m_fileLines;
+    FileLineNumbers m_fileLines;
     std::map<std::size_t, PartialRead> m_partialReads;
     int m_fileType = 1;
     int m_decimals = 0;

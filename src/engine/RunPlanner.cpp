@@ -124,7 +124,7 @@ void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         }
     }
     LineTable table;
-    std::vector<std::uint32_t> fileLines;
+    FileLineNumbers fileLines;
     for (ReadFile& read : m_files) {
         const std::size_t index = run.files().size();
         RunFile file;
@@ -139,8 +139,7 @@ void RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         for (auto& line : read.lines) {
             table.push_back(std::move(line));
         }
-        fileLines.insert(fileLines.end(), read.result.lineNumbers.begin(),
-                         read.result.lineNumbers.end());
+        fileLines.appendAll(read.result.lineNumbers, file.begin);
         file.end = table.size();
         const int lineCount = static_cast<int>(file.end - file.begin);
         bool known = read.pending.has_value();
