@@ -56,7 +56,7 @@ TEST(ConfigTemplate, TarvikIniShowsEveryKey)
          {kKeyConfigRoot, kKeyPluRoot, kKeyPrefix, kKeyExtension, kKeyUpdateCycle,
           kKeyUpdateInterval, kKeyDecimalPoint, kKeyFileType, kKeyCreateDate, kKeyScanPort,
           kKeySeparate, kKeyComment, kKeyUseTab, kKeyItemIsPlu, kKeyStartRow, kKeyStringSymbol,
-          kKeyEndSymbol, std::string_view("IP000"), std::string_view("192.168.000.005")}) {
+          kKeyEndSymbol, kKeyEncoding, std::string_view("IP000"), std::string_view("192.168.000.005")}) {
         const std::string line = std::string(key) + "=";
         EXPECT_TRUE(text.find("\n" + line) != std::string::npos ||
                     text.find("\n;" + line) != std::string::npos)
