@@ -52,11 +52,26 @@ TEST(ConfigTemplate, TarvikIniShowsEveryKey)
 {
     using namespace tarvik;
     const std::string text = readFile(sourceTemplateDir() + "/Tarvik.ini");
-    for (const std::string_view key :
-         {kKeyConfigRoot, kKeyPluRoot, kKeyPrefix, kKeyExtension, kKeyUpdateCycle,
-          kKeyUpdateInterval, kKeyDecimalPoint, kKeyFileType, kKeyCreateDate, kKeyScanPort,
-          kKeySeparate, kKeyComment, kKeyUseTab, kKeyItemIsPlu, kKeyStartRow, kKeyStringSymbol,
-          kKeyEndSymbol, kKeyEncoding, std::string_view("IP000"), std::string_view("192.168.000.005")}) {
+    for (const std::string_view key : {kKeyConfigRoot,
+                                       kKeyPluRoot,
+                                       kKeyPrefix,
+                                       kKeyExtension,
+                                       kKeyUpdateCycle,
+                                       kKeyUpdateInterval,
+                                       kKeyDecimalPoint,
+                                       kKeyFileType,
+                                       kKeyCreateDate,
+                                       kKeyScanPort,
+                                       kKeySeparate,
+                                       kKeyComment,
+                                       kKeyUseTab,
+                                       kKeyItemIsPlu,
+                                       kKeyStartRow,
+                                       kKeyStringSymbol,
+                                       kKeyEndSymbol,
+                                       kKeyEncoding,
+                                       std::string_view("IP000"),
+                                       std::string_view("192.168.000.005")}) {
         const std::string line = std::string(key) + "=";
         EXPECT_TRUE(text.find("\n" + line) != std::string::npos ||
                     text.find("\n;" + line) != std::string::npos)
