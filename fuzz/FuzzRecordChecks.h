@@ -70,4 +70,16 @@ inline void checkRecord(int result, const PluRecord& record, const PluRecord& be
     }
 }
 
+// A field read only in part is a number field, and a text read whole never is one.
+inline void checkPartialRead(const PartialRead& partial)
+{
+    if (partial.field == 0) {
+        return;
+    }
+    const PluSlot* slot = slotForField(partial.field);
+    if (slot == nullptr || slot->kind == SlotKind::Text || numberReadWhole(partial.text)) {
+        std::abort();
+    }
+}
+
 } // namespace ostrel::fuzz

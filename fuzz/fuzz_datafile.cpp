@@ -1,5 +1,7 @@
 // ReadDataFile over arbitrary bytes (marks, zero bytes, bad UTF-8, comments, CR LF) with a
-// separated or fixed layout: never a crash, every appended line has columns, and the counts add up.
+// separated or fixed layout and any encoding setting: never a crash, every appended line has
+// columns, the counts add up, the lines' numbers rise from the start row, and the encoding is
+// the one the whole file gives.
 #include "engine/DataFileReader.h"
 #include "engine/FileIdentity.h"
 #include "platform/Trace.h"
@@ -29,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             {i, input.ConsumeIntegralInRange(-2, 40), input.ConsumeIntegralInRange(-2, 40)});
     }
     const int startRow = input.ConsumeIntegralInRange(0, 4);
+    const auto setting = static_cast<EncodingSetting>(input.ConsumeIntegralInRange(0, 2));
     const std::string bytes = input.ConsumeRemainingBytesAsString();
 
     const int fd = ::memfd_create("datafile", MFD_CLOEXEC);
@@ -37,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     DataFileReader reader(LineSplitter(format), startRow);
     reader.setCodePage("CP1252");
+    reader.setEncoding(setting);
     LineTable table{{"before"}};
     const FileReadResult result = reader.readFile("/proc/self/fd/" + std::to_string(fd), table);
     ::close(fd);
@@ -48,10 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         result.linesAppended + result.linesSkipped > lines) {
         std::abort();
     }
+    int previous = std::max(startRow, 1) - 1;
     for (std::size_t i = 1; i < table.size(); ++i) {
-        if (table[i].empty()) {
+        const int fileLine = result.lineNumbers.at(i - 1);
+        if (table[i].empty() || fileLine <= previous || fileLine > lines) {
             std::abort();
         }
+        previous = fileLine;
+    }
+    const EncodingDecision whole = EncodingDetector::decide(bytes, setting);
+    if (result.encoding.encoding != whole.encoding || result.encoding.reason != whole.reason ||
+        (result.unmappedCharacters > 0) != (result.firstUnmappedLine > 0)) {
+        std::abort();
     }
     return 0;
 }

@@ -19,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     before.bytes.fill(0xA5);
     PluRecord record = before;
     const SeparatedParseInputs inputs{fields, &rules, itemIsPlu, decimals};
-    fuzz::checkRecord(ParseSeparatedLine(kPluDataKind, record, columns, inputs), record, before);
+    PartialRead partial;
+    fuzz::checkRecord(ParseSeparatedLine(kPluDataKind, record, columns, inputs, &partial), record,
+                      before);
+    fuzz::checkPartialRead(partial);
     return 0;
 }

@@ -172,7 +172,7 @@ rm -f "${work}/plu-in/"* # the sample is the oldest data file
 {
   printf '// PLU export of the back office, %s\r\n' "2026-12-09"
   printf '// dept,plu,type,name,price,item code\r\n'
-  printf '1,%d,0,%s,%s,%d\r\n' 1001 "Apples Golden" 2.49 1001 1002 "Pears Conference" 1.99 1002
+  printf '1,%d,0,%s,%s,%d\r\n' 1001 "Crème fraîche" 2.49 1001 1002 "Pears Conference" 1.99 1002
 } >"${work}/plu-in/PLU0002.TXT"
 
 "${bin}/src/app/ostrel" >"${work}/ostrel-plu.log" 2>&1 &

@@ -6,6 +6,7 @@
 #include "app/SignalQuitter.h"
 #include "app/SingleInstance.h"
 #include "engine/FileSettle.h"
+#include "engine/ReadingWarnings.h"
 #include "engine/RunResultFile.h"
 #include "eventloop/EventLoopCalls.h"
 #include "platform/Documents.h"
@@ -30,8 +31,24 @@ void printSummary(const RunSummary& summary)
 {
     std::printf("Run %s: %zu file(s), %d line(s)\n", summary.stamp.c_str(), summary.files.size(),
                 summary.lines);
-    for (const std::string& file : summary.files) {
-        std::printf("  file %s\n", file.c_str());
+    for (std::size_t i = 0; i < summary.files.size(); ++i) {
+        if (i >= summary.fileReadings.size()) {
+            std::printf("  file %s\n", summary.files[i].c_str());
+            continue;
+        }
+        const RunSummary::FileReading& reading = summary.fileReadings[i];
+        std::printf("  file %s, read as %s (%s)\n", summary.files[i].c_str(),
+                    reading.encoding.c_str(), reading.encodingReason.c_str());
+        if (reading.unmappedCharacters > 0) {
+            std::printf("    warning: %s\n",
+                        unmappedText(static_cast<std::size_t>(reading.unmappedCharacters),
+                                     reading.codePage, reading.firstUnmappedLine)
+                            .c_str());
+        }
+        if (reading.partialReads > 0) {
+            std::printf("    warning: %s\n",
+                        partialReadText(reading.partialReads, reading.firstPartialRead).c_str());
+        }
     }
     if (summary.linesSkipped > 0) {
         std::printf("  %d bad line(s) skipped while reading\n", summary.linesSkipped);

@@ -2,6 +2,7 @@
 
 #include "engine/DeliveryJournal.h"
 #include "engine/PluRecord.h"
+#include "engine/ReadingWarnings.h"
 #include "engine/RunServices.h"
 #include "engine/RunSummary.h"
 #include "platform/Trace.h"
@@ -387,10 +388,26 @@ RunSummary ActiveRun::summary() const
     result.stamp = m_stamp;
     result.trigger = trigger;
     result.startTime = startTime;
+    const auto& partialReads = m_lines.partialReads();
     for (const auto& file : m_files) {
         result.files.push_back(file.entry.path);
         result.fileLines.push_back(static_cast<int>(file.end - file.begin));
         result.linesSkipped += file.linesSkipped;
+        RunSummary::FileReading reading;
+        reading.encoding = file.encoding.name(file.codePage);
+        reading.encodingReason = file.encoding.reasonText();
+        reading.codePage = file.codePage;
+        reading.unmappedCharacters = file.unmappedCharacters;
+        reading.firstUnmappedLine = file.firstUnmappedLine;
+        for (auto it = partialReads.lower_bound(file.begin);
+             it != partialReads.end() && it->first < file.end; ++it) {
+            if (reading.partialReads++ == 0) {
+                const PartialRead& first = it->second;
+                reading.firstPartialRead = partialReadExample(m_lines.fileLine(it->first),
+                                                              first.field, first.text, first.value);
+            }
+        }
+        result.fileReadings.push_back(std::move(reading));
     }
     result.lines = static_cast<int>(m_lines.size());
     result.interrupted = stopRequested;

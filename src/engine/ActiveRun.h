@@ -11,6 +11,7 @@
 #include "engine/RunSummary.h"
 #include "engine/SendLog.h"
 #include "format/DataFiles.h"
+#include "platform/TextEncoding.h"
 
 #include <chrono>
 #include <cstddef>
@@ -34,6 +35,10 @@ struct RunFile
     std::int64_t journalId = 0; // 0 without a journal
     bool fromBackup = false;
     int linesSkipped = 0; // bad lines the reading passed over
+    EncodingDecision encoding;
+    std::string codePage;
+    int unmappedCharacters = 0; // sent as '?'
+    int firstUnmappedLine = 0;
 };
 
 // Lines [from, to) of the run's table, all of one file, due for one scale.

@@ -1,6 +1,7 @@
 #include "engine/DataFileReader.h"
 
 #include "engine/FileIdentity.h"
+#include "engine/ReadingWarnings.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/Trace.h"
@@ -14,8 +15,6 @@
 namespace ostrel {
 
 namespace {
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 class FileDescriptor final
 {
@@ -76,14 +75,58 @@ std::optional<std::string> readFileWithStamp(const std::string& path, FileStamp&
 
 } // namespace
 
+void FileLineNumbers::append(std::size_t index, std::uint32_t fileLine)
+{
+    if (!m_runs.empty() && index == m_end &&
+        fileLine == m_runs.back().fileLine + (index - m_runs.back().first)) {
+        ++m_end;
+        return;
+    }
+    m_runs.push_back({index, fileLine});
+    m_end = index + 1;
+}
+
+void FileLineNumbers::appendAll(const FileLineNumbers& other, std::size_t offset)
+{
+    for (std::size_t i = 0; i < other.m_runs.size(); ++i) {
+        const Run& run = other.m_runs[i];
+        const std::size_t end =
+            i + 1 < other.m_runs.size() ? other.m_runs[i + 1].first : other.m_end;
+        append(offset + run.first, run.fileLine);
+        m_end = offset + end;
+    }
+}
+
+int FileLineNumbers::at(std::size_t index) const
+{
+    if (index >= m_end) {
+        return 0;
+    }
+    auto after =
+        std::upper_bound(m_runs.begin(), m_runs.end(), index,
+                         [](std::size_t value, const Run& run) { return value < run.first; });
+    if (after == m_runs.begin()) {
+        return 0;
+    }
+    --after;
+    return static_cast<int>(after->fileLine + (index - after->first));
+}
+
 int readStartRow(const std::string& tarvikIniPath)
 {
     return readProfileInt("SEPA_STARTROW", "Start Row", 1, tarvikIniPath);
 }
 
 DataFileReader::DataFileReader(LineSplitter splitter, int startRow)
-    : m_splitter(std::move(splitter)), m_startRow(startRow), m_codePage(activeCodePage())
+    : m_splitter(std::move(splitter)), m_startRow(startRow)
 {
+    setCodePage(activeCodePage());
+}
+
+void DataFileReader::setCodePage(std::string codePage)
+{
+    m_codePage = std::move(codePage);
+    m_codePageKeepsAscii = codePageKeepsAscii(m_codePage);
 }
 
 void DataFileReader::setLineHook(LineHook hook, std::size_t everyLines)
@@ -92,17 +135,19 @@ void DataFileReader::setLineHook(LineHook hook, std::size_t everyLines)
     m_hookEvery = everyLines == 0 ? 1 : everyLines;
 }
 
-std::string DataFileReader::StripUtf8Bom(std::string_view line)
+std::string_view DataFileReader::StripUtf8Bom(std::string_view line, std::string& storage,
+                                              std::size_t& unmapped) const
 {
-    const bool marked = line.starts_with(kUtf8Mark);
-    if (!marked && !m_utf8) {
-        return std::string(line);
-    }
-    m_utf8 = true;
-    if (marked) {
+    // Files joined from several exports may carry a mark on any line: it is never data.
+    if (line.starts_with(kUtf8Mark)) {
         line.remove_prefix(kUtf8Mark.size());
     }
-    return utf8ToCodePage(line, m_codePage);
+    // Most lines are ASCII; they need no converter where the code page keeps ASCII.
+    if (m_codePageKeepsAscii && isAscii(line)) {
+        return line;
+    }
+    storage = utf8ToCodePage(line, m_codePage, unmapped);
+    return storage;
 }
 
 int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
@@ -135,7 +180,13 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
     result.opened = true;
     result.contentHash = contentHash(*bytes);
 
-    const std::string_view text = *bytes;
+    std::string_view text = *bytes;
+    result.encoding = EncodingDetector::decide(text, m_encoding);
+    result.codePage = m_codePage;
+    if (result.encoding.marked) {
+        text.remove_prefix(kUtf8Mark.size());
+    }
+    trace(path + ": read as " + result.encoding.describe(m_codePage));
     std::size_t lineNumber = 0;
     std::size_t lastColumnCount = 8;
     std::size_t pos = 0;
@@ -173,14 +224,17 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         std::string converted;
         std::string_view toSplit = line;
-        if (m_utf8 || line.starts_with(kUtf8Mark)) {
-            converted = StripUtf8Bom(line);
-            toSplit = converted;
-            if (converted.empty()) {
+        if (result.encoding.utf8()) {
+            const std::size_t unmappedBefore = result.unmappedCharacters;
+            toSplit = StripUtf8Bom(line, converted, result.unmappedCharacters);
+            if (toSplit.empty()) {
                 if (line != kUtf8Mark) {
                     skip("it is not valid UTF-8");
                 }
                 continue;
+            }
+            if (result.unmappedCharacters > unmappedBefore && result.firstUnmappedLine == 0) {
+                result.firstUnmappedLine = static_cast<int>(lineNumber);
             }
         }
         if (m_splitter.startsWithComment(toSplit)) {
@@ -195,7 +249,13 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         lastColumnCount = columns.size();
         table.push_back(std::move(columns));
+        result.lineNumbers.append(static_cast<std::size_t>(result.linesAppended),
+                                  static_cast<std::uint32_t>(lineNumber));
         ++result.linesAppended;
+    }
+    if (result.unmappedCharacters > 0) {
+        trace(path + ": " +
+              unmappedText(result.unmappedCharacters, m_codePage, result.firstUnmappedLine));
     }
     return result;
 }

@@ -1,9 +1,10 @@
-// Reading a data file into the run's LineTable: start row, the UTF-8 mark and its conversion,
-// line ends, and one SplitLine per line.
+// Reading a data file into the run's LineTable: start row, the file's encoding and the
+// conversion of a UTF-8 file to the code page, line ends, and one SplitLine per line.
 #pragma once
 
 #include "engine/LineSplitter.h"
 #include "platform/FileSystem.h"
+#include "platform/TextEncoding.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,11 +12,35 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ostrel {
 
 // [SEPA_STARTROW] "Start Row" of Tarvik.ini, default 1 (0 behaves as 1).
 int readStartRow(const std::string& tarvikIniPath);
+
+// The file's line number of each appended line, kept as runs of consecutive lines: one run
+// for most files, however long (a vector of every number would fragment the heap beside the
+// table's many small blocks).
+class FileLineNumbers final
+{
+public:
+    // Line `index` of the table was read from line `fileLine`; indexes only grow.
+    void append(std::size_t index, std::uint32_t fileLine);
+    // Another file's numbers, its line 0 being line `offset` here.
+    void appendAll(const FileLineNumbers& other, std::size_t offset);
+    // 0 for a line nothing was appended for.
+    int at(std::size_t index) const;
+
+private:
+    struct Run
+    {
+        std::size_t first;
+        std::uint32_t fileLine;
+    };
+    std::vector<Run> m_runs;
+    std::size_t m_end = 0; // just after the last appended line
+};
 
 // What reading one file gave.
 struct FileReadResult
@@ -26,6 +51,11 @@ struct FileReadResult
     bool endedByComment = false; // a line began with the comment marker
     FileStamp stamp;             // identity, size and time of the bytes read
     std::uint64_t contentHash = 0;
+    EncodingDecision encoding;
+    std::string codePage;               // the code page of the reading
+    std::size_t unmappedCharacters = 0; // UTF-8 characters the code page lacks, sent as '?'
+    int firstUnmappedLine = 0;          // the file's line of the first of them
+    FileLineNumbers lineNumbers;        // the file's line of each appended line
 };
 
 class DataFileReader final
@@ -37,10 +67,8 @@ public:
 
     DataFileReader(LineSplitter splitter, int startRow);
 
-    // The per-file UTF-8 flag: the run clears it before each file.
-    void resetUtf8Flag() { m_utf8 = false; }
-    bool utf8Flag() const { return m_utf8; }
-    void setCodePage(std::string codePage) { m_codePage = std::move(codePage); }
+    void setCodePage(std::string codePage);
+    void setEncoding(EncodingSetting setting) { m_encoding = setting; }
     void setLineHook(LineHook hook, std::size_t everyLines = 256);
 
     // Appends the file's lines. A bad line is skipped with a trace line and counted; a line
@@ -53,16 +81,20 @@ public:
     int ReadDataFile(const std::string& path, LineTable& table,
                      std::optional<FileStamp>* readStamp = nullptr);
 
-    // Removes the UTF-8 mark and converts to the code page once the file is known as UTF-8.
-    std::string StripUtf8Bom(std::string_view line);
+    // A line of a UTF-8 file: a mark at its start goes, the rest is converted to the code page
+    // ("" when it is not UTF-8); characters the code page lacks become '?' and are counted.
+    // The result views `line`, or `storage` when it had to be converted.
+    std::string_view StripUtf8Bom(std::string_view line, std::string& storage,
+                                  std::size_t& unmapped) const;
 
     const LineSplitter& splitter() const { return m_splitter; }
 
 private:
     LineSplitter m_splitter;
     int m_startRow = 1;
-    bool m_utf8 = false;
+    EncodingSetting m_encoding = EncodingSetting::Auto;
     std::string m_codePage;
+    bool m_codePageKeepsAscii = true;
     LineHook m_hook;
     std::size_t m_hookEvery = 256;
 };

@@ -82,21 +82,23 @@ CacheCheck ImportSources::nextCheck()
 }
 
 int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& columns,
-                       ImportSources& sources, int decimalPoint)
+                       ImportSources& sources, int decimalPoint, PartialRead* partial)
 {
     if (dataKind < 1) {
         return kActionRecord;
     }
-    return ParseSeparatedLine(dataKind, record, columns, sources.separatedInputs(decimalPoint));
+    return ParseSeparatedLine(dataKind, record, columns, sources.separatedInputs(decimalPoint),
+                              partial);
 }
 
 int ParseFixedLine(int dataKind, PluRecord& record, const ColumnList& columns,
-                   ImportSources& sources)
+                   ImportSources& sources, int decimalPoint, PartialRead* partial)
 {
     if (dataKind < 1) {
         return kActionRecord;
     }
-    return ParseFixedLine(dataKind, record, columns, sources.LoadReplaceRules());
+    return ParseFixedLine(dataKind, record, columns, sources.LoadReplaceRules(), decimalPoint,
+                          partial);
 }
 
 } // namespace ostrel

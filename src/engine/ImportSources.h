@@ -49,8 +49,8 @@ private:
 
 // The run's entry points: refresh the sources, then parse.
 int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& columns,
-                       ImportSources& sources, int decimalPoint);
+                       ImportSources& sources, int decimalPoint, PartialRead* partial = nullptr);
 int ParseFixedLine(int dataKind, PluRecord& record, const ColumnList& columns,
-                   ImportSources& sources);
+                   ImportSources& sources, int decimalPoint, PartialRead* partial = nullptr);
 
 } // namespace ostrel

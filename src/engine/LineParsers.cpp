@@ -31,14 +31,71 @@ std::string withoutCarriageReturns(std::string_view text)
     return out;
 }
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The blanks atoi passes over.
+bool isBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string_view trimBlanks(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Notes the line's first number field whose text holds more than was read.
+void notePartial(PartialRead* partial, int field, std::string_view text, std::int64_t value,
+                 bool whole)
+{
+    if (partial != nullptr && partial->field == 0 && !whole) {
+        *partial = {field, std::string(text), value};
+    }
+}
+
+// The price of a fixed-width line: with a decimal mark it is scaled like a separated one,
+// without one it is in minor units.
+std::int64_t fixedPrice(std::string_view text, int decimalPoint)
+{
+    if (text.find_first_of(".,") != std::string_view::npos) {
+        return ScaleDecimal(text, decimalPoint);
+    }
+    return atoiText(text);
+}
+
 } // namespace
 
 int ScaleDecimal(std::string_view text, int decimals)
 {
-    const std::size_t dot = text.find('.');
-    const std::string_view integerPart = text.substr(0, dot);
+    const std::size_t lastDot = text.rfind('.');
+    const std::size_t lastComma = text.rfind(',');
+    char mark = lastComma == std::string_view::npos ? '.' : ',';
+    std::string withoutGrouping;
+    if (lastDot != std::string_view::npos && lastComma != std::string_view::npos) {
+        // "1.234,50" and "1,234.50": the last mark is the decimal one, the other groups digits.
+        mark = lastDot > lastComma ? '.' : ',';
+        const char grouping = mark == '.' ? ',' : '.';
+        withoutGrouping.reserve(text.size());
+        for (const char c : text) {
+            if (c != grouping) {
+                withoutGrouping.push_back(c);
+            }
+        }
+        text = withoutGrouping;
+    }
+    const std::size_t at = text.find(mark);
+    const std::string_view integerPart = text.substr(0, at);
     std::string_view fraction =
-        dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+        at == std::string_view::npos ? std::string_view() : text.substr(at + 1);
     const std::size_t wanted = decimals > 0 ? static_cast<std::size_t>(decimals) : 0;
     fraction = fraction.substr(0, std::min(fraction.size(), wanted));
 
@@ -51,13 +108,53 @@ int ScaleDecimal(std::string_view text, int decimals)
     return atoiText(digits);
 }
 
+bool numberReadWhole(std::string_view text)
+{
+    text = trimBlanks(text);
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        text.remove_prefix(1);
+        if (text.empty()) {
+            return false;
+        }
+    }
+    return std::all_of(text.begin(), text.end(), isDigit);
+}
+
+bool priceReadWhole(std::string_view text)
+{
+    text = trimBlanks(text);
+    if (text.empty()) {
+        return true;
+    }
+    if (text.front() == '+' || text.front() == '-') {
+        text.remove_prefix(1);
+    }
+    const std::size_t lastDot = text.rfind('.');
+    const std::size_t lastComma = text.rfind(',');
+    const bool both = lastDot != std::string_view::npos && lastComma != std::string_view::npos;
+    const char mark = both ? (lastDot > lastComma ? '.' : ',')
+                           : (lastComma == std::string_view::npos ? '.' : ',');
+    int digits = 0;
+    int marks = 0;
+    for (const char c : text) {
+        if (isDigit(c)) {
+            ++digits;
+        } else if (c == mark) {
+            ++marks;
+        } else if (!(both && (c == '.' || c == ','))) {
+            return false;
+        }
+    }
+    return digits > 0 && marks <= 1;
+}
+
 int LeadingNumber(std::string_view text)
 {
     return atoiText(text.size() < 3 ? text : text.substr(0, 2));
 }
 
 int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& columns,
-                       const SeparatedParseInputs& inputs)
+                       const SeparatedParseInputs& inputs, PartialRead* partial)
 {
     if (dataKind < 1) {
         return kActionRecord;
@@ -92,10 +189,14 @@ int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& column
         std::int64_t value = 0;
         if (field == 6) {
             value = ScaleDecimal(text, inputs.decimalPoint);
+            notePartial(partial, field, text, value, priceReadWhole(text));
         } else if (field == 9) {
             value = LeadingNumber(text);
+            notePartial(partial, field, text, value,
+                        numberReadWhole(text.size() < 3 ? text : text.substr(0, 2)));
         } else {
             value = atoiText(text);
+            notePartial(partial, field, text, value, numberReadWhole(text));
         }
         if (!storeNumberField(work, *slot, value)) {
             return kActionNone;
@@ -116,7 +217,7 @@ int ParseSeparatedLine(int dataKind, PluRecord& record, const ColumnList& column
 }
 
 int ParseFixedLine(int dataKind, PluRecord& record, const ColumnList& columns,
-                   const ReplaceRuleTable& rules)
+                   const ReplaceRuleTable& rules, int decimalPoint, PartialRead* partial)
 {
     if (dataKind < 1) {
         return kActionRecord;
@@ -140,7 +241,10 @@ int ParseFixedLine(int dataKind, PluRecord& record, const ColumnList& columns,
             work.storeText(slot, text); // field 99 included; its length word stays 0
             continue;
         }
-        if (!storeNumberField(work, slot, atoiText(text))) {
+        const std::int64_t value = field == 6 ? fixedPrice(text, decimalPoint) : atoiText(text);
+        notePartial(partial, field, text, value,
+                    field == 6 ? priceReadWhole(text) : numberReadWhole(text));
+        if (!storeNumberField(work, slot, value)) {
             return kActionNone;
         }
     }

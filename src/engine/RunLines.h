@@ -3,13 +3,17 @@
 // all the sending side needs.
 #pragma once
 
+#include "engine/DataFileReader.h"
+#include "engine/LineParsers.h"
 #include "engine/LineSplitter.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -30,7 +34,9 @@ class RunLines final
 {
 public:
     RunLines();
-    RunLines(LineTable lines, int fileType, int decimals, const RunLineSources& sources);
+    // `fileLines`: the line of its file each line was read from.
+    RunLines(LineTable lines, FileLineNumbers fileLines, int fileType, int decimals,
+             const RunLineSources& sources);
     ~RunLines();
     RunLines(RunLines&&) noexcept;
     RunLines& operator=(RunLines&&) noexcept;
@@ -41,8 +47,16 @@ public:
     // 4), or 0 when the line yields no record or the file type is neither 1 nor 2.
     int parse(std::size_t index, RecordBytes& record);
 
+    // The first number field read only in part, by line, of the lines parsed into a record so
+    // far; a line that several scales get counts once, as its first parse read it.
+    const std::map<std::size_t, PartialRead>& partialReads() const { return m_partialReads; }
+    // The line of its file line `index` was read from; 0 when unknown.
+    int fileLine(std::size_t index) const { return m_fileLines.at(index); }
+
 private:
     LineTable m_lines;
+    FileLineNumbers m_fileLines;
+    std::map<std::size_t, PartialRead> m_partialReads;
     int m_fileType = 1;
     int m_decimals = 0;
     std::unique_ptr<ImportSources> m_sources;

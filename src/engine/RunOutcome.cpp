@@ -1,5 +1,6 @@
 #include "engine/RunOutcome.h"
 
+#include "engine/ReadingWarnings.h"
 #include "engine/RunResultFile.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
@@ -67,7 +68,18 @@ std::string failureNotice(const RunSummary& summary)
     if (text.empty() && summary.interrupted) {
         text = "The run was stopped; the files stay for the next run.";
     }
+    for (const std::string& warning : readingWarnings(summary)) {
+        if (!text.empty()) {
+            text += "\n";
+        }
+        text += warning;
+    }
     return text;
+}
+
+bool runHasWarnings(const RunSummary& summary)
+{
+    return !readingWarnings(summary).empty();
 }
 
 namespace {

@@ -13,10 +13,13 @@ namespace ostrel {
 
 // "Last run 14:02 — 3 of 4 scales OK" (UTF-8).
 std::string lastRunLine(const RunSummary& summary);
-// One line per scale that did not succeed, "NAME (IP:PORT): reason", then the lines set
-// aside, the files left while still being written and a journal's loss or failure; "" when
-// there is nothing to tell.
+// One line per scale that did not succeed, "NAME (IP:PORT): reason", then one line per warning
+// of the reading ("PLU.TXT: 2 lines with a number read only in part (first: ...)"), the lines
+// set aside, the files left while still being written and a journal's loss or failure; ""
+// when there is nothing to tell.
 std::string failureNotice(const RunSummary& summary);
+// The reading warned about a file: the run sent values the shop should look at.
+bool runHasWarnings(const RunSummary& summary);
 // The lines the progress window shows below its status while a run goes on (UTF-8): the
 // run's files with their line counts, then one line per scale with its records so far. At
 // most `maxScales` scales get a line of their own; the rest share one.

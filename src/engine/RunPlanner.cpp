@@ -42,7 +42,6 @@ RunPlanner::readCatchUpSource(DataFileReader& reader, const DeliveryJournal::Fil
             continue;
         }
         ReadFile read;
-        reader.resetUtf8Flag();
         read.result = reader.readFile(path, read.lines);
         read.identity = identityOf(read.result.stamp, read.result.contentHash);
         if (!read.result.opened || !sameBytes(read.identity, file.identity)) {
@@ -63,7 +62,6 @@ void RunPlanner::read(DataFileReader& reader, const std::vector<DataFileEntry>& 
     for (const DataFileEntry& entry : found) {
         ReadFile read;
         read.entry = entry;
-        reader.resetUtf8Flag();
         read.result = reader.readFile(entry.path, read.lines);
         if (!read.result.opened) {
             m_unread.push_back(entry.path);
@@ -126,16 +124,22 @@ bool RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         }
     }
     LineTable table;
+    FileLineNumbers fileLines;
     for (ReadFile& read : m_files) {
         const std::size_t index = run.files().size();
         RunFile file;
         file.entry = read.entry;
         file.fromBackup = read.fromBackup;
         file.linesSkipped = read.result.linesSkipped;
+        file.encoding = read.result.encoding;
+        file.codePage = read.result.codePage;
+        file.unmappedCharacters = static_cast<int>(read.result.unmappedCharacters);
+        file.firstUnmappedLine = read.result.firstUnmappedLine;
         file.begin = table.size();
         for (auto& line : read.lines) {
             table.push_back(std::move(line));
         }
+        fileLines.appendAll(read.result.lineNumbers, file.begin);
         file.end = table.size();
         const int lineCount = static_cast<int>(file.end - file.begin);
         bool known = read.pending.has_value();
@@ -187,7 +191,7 @@ bool RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         }
     }
     run.unread = m_unread;
-    run.setLines(RunLines(std::move(table), fileType, decimals, sources));
+    run.setLines(RunLines(std::move(table), std::move(fileLines), fileType, decimals, sources));
     if (batch.commit()) {
         return true;
     }

@@ -90,8 +90,18 @@ std::string runResultJson(const RunSummary& summary)
 {
     Json files = Json::array();
     for (std::size_t i = 0; i < summary.files.size(); ++i) {
-        files.push_back({{"path", summary.files[i]},
-                         {"lines", i < summary.fileLines.size() ? summary.fileLines[i] : 0}});
+        Json file{{"path", summary.files[i]},
+                  {"lines", i < summary.fileLines.size() ? summary.fileLines[i] : 0}};
+        if (i < summary.fileReadings.size()) {
+            const RunSummary::FileReading& reading = summary.fileReadings[i];
+            file["encoding"] = reading.encoding;
+            file["encodingReason"] = reading.encodingReason;
+            file["charactersReplaced"] = reading.unmappedCharacters;
+            file["firstReplacedLine"] = reading.firstUnmappedLine;
+            file["partialReads"] = reading.partialReads;
+            file["firstPartialRead"] = reading.firstPartialRead;
+        }
+        files.push_back(std::move(file));
     }
     Json scales = Json::array();
     for (const auto& scale : summary.scales) {

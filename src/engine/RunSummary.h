@@ -35,6 +35,17 @@ struct RunSummary
         int firstLine = 0; // 1-based, among the file's data lines
         int lastLine = 0;
     };
+    // How a data file was read, and what of it reached the scales other than it stands.
+    struct FileReading
+    {
+        std::string encoding;       // "UTF-8" or the code page's name
+        std::string encodingReason; // "byte-order mark", "valid UTF-8", "ENCODING", ...
+        std::string codePage;
+        int unmappedCharacters = 0;   // UTF-8 characters the code page lacks: sent as '?'
+        int firstUnmappedLine = 0;    // the file's line
+        int partialReads = 0;         // lines with a number field read only in part
+        std::string firstPartialRead; // "line 14: price 'n/a' read as 0" (UTF-8)
+    };
     struct BackupFailure
     {
         std::string file;
@@ -59,8 +70,9 @@ struct RunSummary
     std::string trigger;   // what started the run: start-up, timer, menu, message
     std::string startTime; // local time, ISO 8601 with offset
     std::string endTime;
-    std::vector<std::string> files; // data files of the run, in order
-    std::vector<int> fileLines;     // data lines read from each of them
+    std::vector<std::string> files;        // data files of the run, in order
+    std::vector<int> fileLines;            // data lines read from each of them
+    std::vector<FileReading> fileReadings; // how each of them was read
     std::vector<std::string> backedUp;
     std::vector<std::string> keptForNextRun; // unread, or changed after being read
     std::vector<BackupFailure> backupFailures;

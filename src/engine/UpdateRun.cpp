@@ -167,6 +167,7 @@ int UpdateRun::proceed(const RunInputs& inputs)
     // Reading needs no lock: nothing but this run will ever look at these lines and files.
     RunPlanner planner;
     DataFileReader reader(LineSplitter(inputs.format), readStartRow(m_paths.tarvikIni));
+    reader.setEncoding(inputs.encoding);
     planner.read(reader, inputs.files, std::move(pending));
     const RunLineSources sources{m_paths.pluIdIni, m_paths.rulesFile, inputs.runSettingsFile};
     {

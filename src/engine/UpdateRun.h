@@ -50,11 +50,12 @@ struct RunInputs
     // ostrel --resend: every scale of `scales` gets every line of `files` again, whatever the
     // journal says; no catch-up, and nothing is renamed.
     bool resend = false;
-    std::size_t filesWaiting = 0;               // found beyond the files one run takes
-    DeltaSettings delta;                        // sending only what changed
-    bool fullSend = false;                      // the user asked for a full send
-    LocalTime today;                            // for the days since a scale's full send
-    std::vector<std::string> stillBeingWritten; // left unsent: a writer still holds them
+    std::size_t filesWaiting = 0;                     // found beyond the files one run takes
+    DeltaSettings delta;                              // sending only what changed
+    bool fullSend = false;                            // the user asked for a full send
+    LocalTime today;                                  // for the days since a scale's full send
+    std::vector<std::string> stillBeingWritten;       // left unsent: a writer still holds them
+    EncodingSetting encoding = EncodingSetting::Auto; // [SENDFILE] "ENCODING"
 };
 
 class UpdateRun final : public CallbackTarget

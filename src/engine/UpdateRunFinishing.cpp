@@ -1,6 +1,7 @@
 // The update run's end: the journal flushed, the data files backed up, the result written and
 // the timer restarted.
 #include "engine/DeliveryJournal.h"
+#include "engine/ReadingWarnings.h"
 #include "engine/RunResultFile.h"
 #include "engine/RunServices.h"
 #include "engine/UpdateRun.h"
@@ -28,6 +29,13 @@ void UpdateRun::endRun(bool progressShown)
         failForJournal();
     }
     RunSummary summary = m_run->summary();
+    for (std::size_t i = 0; i < summary.fileReadings.size(); ++i) {
+        const RunSummary::FileReading& reading = summary.fileReadings[i];
+        if (reading.partialReads > 0) {
+            trace(summary.files[i] + ": " +
+                  partialReadText(reading.partialReads, reading.firstPartialRead));
+        }
+    }
     summary.keptForNextRun = m_run->unread;
     summary.catchUpsGone = m_run->catchUpsGone;
     if (m_run->stopRequested || !m_run->journalFailure.empty()) {

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Numbers.h"
+#include "platform/TextEncoding.h"
 #include "platform/Trace.h"
 #include "settings/ScaleList.h"
 #include "settings/SearchPattern.h"
@@ -133,6 +134,9 @@ std::string UpdateController::Impl::refusalLocked() const
     // which can become a record must not be backed up as delivered.
     std::string refusal = decimalPointProblem(m_holder.decimalPointText());
     if (refusal.empty()) {
+        refusal = encodingProblem(storedEncoding(m_deps.paths.tarvikIni));
+    }
+    if (refusal.empty()) {
         refusal = layoutProblem(m_settings.fileType, m_format, m_deps.paths.pluIdIni,
                                 m_deps.paths.prsFile);
     }
@@ -143,6 +147,7 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
                                           bool rediscover)
 {
     const int settleSeconds = readSettleSeconds(m_deps.paths.tarvikIni);
+    const std::string encodingText = storedEncoding(m_deps.paths.tarvikIni);
     RunInputs inputs;
     inputs.delta = readDeltaSettings(m_deps.paths.tarvikIni);
     inputs.today = m_deps.clock.now();
@@ -178,6 +183,8 @@ bool UpdateController::Impl::triggeredRun(const std::string& pattern, const char
                 inputs.fileType = m_settings.fileType;
                 inputs.runSettingsFile = m_settings.runSettingsFile;
                 inputs.fullSend = m_fullSendRequested;
+                inputs.encoding =
+                    parseEncodingSetting(encodingText).value_or(EncodingSetting::Auto);
                 inputs.filesWaiting = matched > m_found.size() ? matched - m_found.size() : 0;
                 if (m_settlePolicy == SettlePolicy::SendSettledNamingTheRest) {
                     inputs.stillBeingWritten = m_stillBeingWritten;
@@ -244,6 +251,8 @@ std::string UpdateController::Impl::resend(const std::string& path, const std::s
         inputs.fileType = m_settings.fileType;
         inputs.runSettingsFile = m_settings.runSettingsFile;
         inputs.resend = true;
+        inputs.encoding = parseEncodingSetting(storedEncoding(m_deps.paths.tarvikIni))
+                              .value_or(EncodingSetting::Auto);
         inputs.delta = readDeltaSettings(m_deps.paths.tarvikIni);
         inputs.fullSend = true; // a reset scale holds nothing: every record goes
         inputs.today = m_deps.clock.now();

@@ -1,5 +1,6 @@
 #include "format/FixedSample.h"
 
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/Numbers.h"
 
@@ -18,7 +19,9 @@ bool isLineEnd(char c)
 
 } // namespace
 
-FixedSampleReader::FixedSampleReader(const std::string& path)
+FixedSampleReader::FixedSampleReader(const std::string& path, EncodingSetting encoding,
+                                     std::string codePage)
+    : m_setting(encoding), m_codePage(std::move(codePage))
 {
     if (!path.empty()) {
         m_file.reset(std::fopen(resolvePath(path).c_str(), "rb"));
@@ -68,22 +71,51 @@ bool FixedSampleReader::advance(std::size_t budget)
         const std::size_t got =
             std::fread(buffer.data(), 1, std::min(left, buffer.size()), m_file.get());
         if (got == 0) {
-            if (!m_inLineEnds && !m_atStart) {
+            if (!m_linesComplete && !m_inLineEnds && !m_atStart) {
                 endLine(); // the last line without a line end
             }
-            m_finished = true;
+            finish();
             break;
         }
         left -= got;
-        if (feed({buffer.data(), got})) {
-            m_finished = true;
+        const std::string_view bytes(buffer.data(), got);
+        m_detector.feed(bytes);
+        if (!m_linesComplete && feed(bytes)) {
+            m_linesComplete = true;
+        }
+        // Beyond the shown lines only an undecided encoding needs more bytes.
+        if (m_linesComplete && (m_setting != EncodingSetting::Auto || m_detector.settled())) {
+            finish();
             break;
         }
     }
-    if (m_finished) {
-        m_file.reset();
-    }
     return m_finished;
+}
+
+void FixedSampleReader::finish()
+{
+    m_finished = true;
+    m_linesComplete = true;
+    m_file.reset();
+    m_decision = m_detector.decide(m_setting);
+    if (m_decision.marked && !m_lines.empty()) {
+        m_lines.front().erase(0, std::min(m_lines.front().size(), kUtf8Mark.size()));
+    }
+    if (!m_decision.utf8()) {
+        return;
+    }
+    for (std::string& line : m_lines) {
+        std::string_view text = line;
+        if (text.starts_with(kUtf8Mark)) {
+            text.remove_prefix(kUtf8Mark.size());
+        }
+        // A line that is no UTF-8 stays as it is: the run passes it over, the box still shows
+        // where it stands.
+        if (std::string converted = utf8ToCodePage(text, m_codePage);
+            !converted.empty() || text.empty()) {
+            line = std::move(converted);
+        }
+    }
 }
 
 std::vector<std::string> FixedSampleReader::splitLines(std::string_view bytes)
@@ -96,9 +128,11 @@ std::vector<std::string> FixedSampleReader::splitLines(std::string_view bytes)
     return std::move(reader.m_lines);
 }
 
-std::vector<std::string> FixedSampleReader::readLines(const std::string& path)
+std::vector<std::string> FixedSampleReader::readLines(const std::string& path,
+                                                      EncodingSetting encoding,
+                                                      const std::string& codePage)
 {
-    FixedSampleReader reader(path);
+    FixedSampleReader reader(path, encoding, codePage);
     while (!reader.advance(kChunk)) {
     }
     return std::move(reader.m_lines);

@@ -12,7 +12,6 @@ namespace ostrel {
 namespace {
 
 constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // Only the blank itself: with the Tab separator a leading tab is an empty first column.
 constexpr std::string_view kBlanks = " ";
 
@@ -37,8 +36,8 @@ std::string_view withoutLineEnd(std::string_view line)
 } // namespace
 
 PreviewLineScanner::PreviewLineScanner(const std::string& path, std::string commentMarker,
-                                       std::string codePage)
-    : m_marker(std::move(commentMarker)), m_codePage(std::move(codePage))
+                                       std::string codePage, EncodingSetting encoding)
+    : m_marker(std::move(commentMarker)), m_codePage(std::move(codePage)), m_setting(encoding)
 {
     const std::string target = resolvePath(path);
     if (!path.empty() && fileExists(target)) {
@@ -53,7 +52,7 @@ PreviewLineScanner::PreviewLineScanner(const std::string& path, std::string comm
 bool PreviewLineScanner::lineComplete()
 {
     if (m_line.compare(0, kUtf8Mark.size(), kUtf8Mark) == 0) {
-        m_line = utf8ToCodePage(std::string_view(m_line).substr(kUtf8Mark.size()), m_codePage);
+        m_line.erase(0, kUtf8Mark.size());
     }
     if (m_line.compare(0, m_marker.size(), m_marker) == 0) {
         m_line.clear();
@@ -70,6 +69,16 @@ void PreviewLineScanner::appendToLine(std::string_view bytes)
     }
 }
 
+void PreviewLineScanner::finish()
+{
+    m_finished = true;
+    m_file.reset();
+    m_decision = m_detector.decide(m_setting);
+    if (m_decision.utf8()) {
+        m_line = utf8ToCodePage(m_line, m_codePage);
+    }
+}
+
 bool PreviewLineScanner::advance(std::size_t budget)
 {
     while (!m_finished && budget > 0) {
@@ -78,40 +87,38 @@ bool PreviewLineScanner::advance(std::size_t budget)
         if (got == 0) {
             // The last line counts without a line end; a file that ends after a comment line
             // (or is empty) previews nothing.
-            m_finished = true;
-            if (!m_line.empty() && !lineComplete()) {
+            if (!m_lineFound && !m_line.empty() && !lineComplete()) {
                 m_line.clear();
             }
+            finish();
             break;
         }
         budget -= got;
+        m_bytesRead += got;
         std::string_view chunk(m_buffer.data(), got);
-        while (!chunk.empty()) {
+        m_detector.feed(chunk);
+        while (!m_lineFound && !chunk.empty()) {
             const auto newline = chunk.find('\n');
             if (newline == std::string_view::npos) {
                 appendToLine(chunk);
-                m_bytesRead += chunk.size();
                 break;
             }
             appendToLine(chunk.substr(0, newline + 1));
-            m_bytesRead += newline + 1;
             chunk.remove_prefix(newline + 1);
-            if (lineComplete()) {
-                m_finished = true;
-                break;
-            }
+            m_lineFound = lineComplete();
         }
-    }
-    if (m_finished) {
-        m_file.reset();
+        // After the line only an undecided encoding needs more bytes.
+        if (m_lineFound && (m_setting != EncodingSetting::Auto || m_detector.settled())) {
+            finish();
+        }
     }
     return m_finished;
 }
 
 std::string PreviewLineScanner::previewLineOf(const std::string& path, std::string commentMarker,
-                                              std::string codePage)
+                                              std::string codePage, EncodingSetting encoding)
 {
-    PreviewLineScanner scanner(path, std::move(commentMarker), std::move(codePage));
+    PreviewLineScanner scanner(path, std::move(commentMarker), std::move(codePage), encoding);
     while (!scanner.advance(kReadChunk)) {
     }
     return scanner.line();

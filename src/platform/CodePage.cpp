@@ -159,6 +159,13 @@ std::string utf8ToCodePage(std::string_view utf8)
 
 std::string utf8ToCodePage(std::string_view utf8, const std::string& codePage)
 {
+    std::size_t unmapped = 0;
+    return utf8ToCodePage(utf8, codePage, unmapped);
+}
+
+std::string utf8ToCodePage(std::string_view utf8, const std::string& codePage,
+                           std::size_t& unmapped)
+{
     if (!isValidUtf8(utf8)) {
         return {};
     }
@@ -167,10 +174,22 @@ std::string utf8ToCodePage(std::string_view utf8, const std::string& codePage)
         trace("unknown code page \"" + codePage + "\", using " + kDefaultCodePage);
         converter = &converterFor(kDefaultCodePage, "UTF-8");
     }
-    return convert(*converter, utf8, [](std::string& out, std::string_view in, std::size_t at) {
-        out += '?';
-        return utf8SequenceLength(in, at);
-    });
+    return convert(*converter, utf8,
+                   [&unmapped](std::string& out, std::string_view in, std::size_t at) {
+                       out += '?';
+                       ++unmapped;
+                       return utf8SequenceLength(in, at);
+                   });
+}
+
+bool codePageKeepsAscii(const std::string& codePage)
+{
+    std::string ascii;
+    for (char c = 1; c < 0x7F; ++c) {
+        ascii.push_back(c);
+    }
+    std::size_t unmapped = 0;
+    return utf8ToCodePage(ascii, codePage, unmapped) == ascii && unmapped == 0;
 }
 
 std::string codePageToUtf8(std::string_view bytes)

@@ -2,6 +2,7 @@
 // in the code page named by $OSTREL_CODEPAGE (an iconv name, default CP1252).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,11 @@ std::string activeCodePage();
 // not valid UTF-8 does not convert and gives "".
 std::string utf8ToCodePage(std::string_view utf8);
 std::string utf8ToCodePage(std::string_view utf8, const std::string& codePage);
+// The same, adding to `unmapped` the characters that became '?'.
+std::string utf8ToCodePage(std::string_view utf8, const std::string& codePage,
+                           std::size_t& unmapped);
+// Whether the code page writes ASCII as ASCII, so that ASCII text needs no conversion.
+bool codePageKeepsAscii(const std::string& codePage);
 
 // The other direction, for showing byte texts in windows; invalid bytes become U+FFFD.
 std::string codePageToUtf8(std::string_view bytes);

@@ -39,6 +39,28 @@ std::string decimalPointProblem(std::string_view text)
     return message;
 }
 
+std::string storedEncoding(const std::string& tarvikIni)
+{
+    return readProfileString(tarvik::kSectionSendFile, tarvik::kKeyEncoding, "",
+                             tarvik::kValueCapacity, tarvikIni);
+}
+
+std::string encodingProblem(std::string_view text)
+{
+    if (parseEncodingSetting(text)) {
+        return {};
+    }
+    std::string message = R"(The setting [SENDFILE] "ENCODING" is ")";
+    message += text;
+    message += R"("; it must be auto, utf-8 or codepage. Nothing is sent until it is corrected.)";
+    return message;
+}
+
+EncodingSetting readEncodingSetting(const std::string& tarvikIni)
+{
+    return parseEncodingSetting(storedEncoding(tarvikIni)).value_or(EncodingSetting::Auto);
+}
+
 std::string tarvikIniProblem(const std::string& tarvikIni)
 {
     const std::string path = resolvePath(tarvikIni);

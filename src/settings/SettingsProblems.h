@@ -3,6 +3,8 @@
 // all is well.
 #pragma once
 
+#include "platform/TextEncoding.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +17,14 @@ inline constexpr int kMaxDecimalPlaces = 3;
 // or missing value included (read as 0 decimals it would send 2.49 as 2).
 std::optional<int> decimalPlaces(std::string_view text);
 std::string decimalPointProblem(std::string_view text);
+
+// [SENDFILE] "ENCODING" as stored, "" when absent; a value other than auto, utf-8 and
+// codepage is a problem (which encoding the back office meant is anybody's guess).
+std::string storedEncoding(const std::string& tarvikIni);
+std::string encodingProblem(std::string_view text);
+// The setting the readers apply; a value that is a problem counts as auto there (a run
+// refuses it before it reads anything).
+EncodingSetting readEncodingSetting(const std::string& tarvikIni);
 
 // A Tarvik.ini that exists but is no regular file, cannot be read, or has no [PATH] section.
 // A missing file is no problem here: every read then takes its default.

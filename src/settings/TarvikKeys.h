@@ -44,6 +44,7 @@ inline constexpr std::string_view kKeyCreateDate = "CREATEDATE";
 inline constexpr std::string_view kKeyOnlyChanged = "ONLY CHANGED";
 inline constexpr std::string_view kKeyFullEveryDays = "FULL EVERY DAYS";
 inline constexpr std::size_t kCreateDateMaxLength = 19;
+inline constexpr std::string_view kKeyEncoding = "ENCODING"; // auto, utf-8 or codepage
 
 inline constexpr std::string_view kSectionCommunication = "COMMUNICATION";
 inline constexpr std::string_view kKeyScanPort = "SCAN PORT";

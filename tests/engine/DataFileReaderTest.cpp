@@ -66,25 +66,96 @@ TEST(ReadDataFile, LongLinesAreReadWhole)
     EXPECT_EQ(table[0], (ColumnList{"1", longName, "9"}));
 }
 
-TEST(ReadDataFile, Utf8MarkOnTheFirstReadLineConvertsTheFile)
+TEST(ReadDataFile, EncodingIsDecidedOncePerFileFromItsBytes)
 {
-    TempDir dir;
-    // "Äpfel" in UTF-8; CP1252 holds Ä as C4. The second line has no mark of its own.
-    writeFile(dir.file("a.txt"), "\xEF\xBB\xBF"
-                                 "1,\xC3\x84pfel\n2,\xC3\x84\n3,\xFF\n");
-    auto reader = commaReader(1);
-    LineTable table;
-    // The third line is not UTF-8: it is skipped, and the file goes on.
-    EXPECT_EQ(reader.ReadDataFile(dir.file("a.txt"), table), 2);
-    EXPECT_TRUE(reader.utf8Flag());
-    EXPECT_EQ(table, (LineTable{{"1", "\xC4pfel"}, {"2", "\xC4"}}));
-
-    // From start row 2 the mark is never seen: bytes pass unconverted.
-    auto later = commaReader(2);
-    table.clear();
-    EXPECT_EQ(later.ReadDataFile(dir.file("a.txt"), table), 2);
-    EXPECT_FALSE(later.utf8Flag());
-    EXPECT_EQ(table, (LineTable{{"2", "\xC3\x84"}, {"3", "\xFF"}}));
+    const std::string mark(kUtf8Mark);
+    // "Crème" in UTF-8 and in CP1252; "Łódź" has two letters CP1252 lacks.
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        int startRow;
+        EncodingSetting setting;
+        std::string expected; // FileReadResult::encoding.describe
+        LineTable lines;
+        std::size_t unmapped;
+        int firstUnmappedLine;
+    } cases[] = {
+        {"mark, start row 1",
+         mark + "1,Cr\xC3\xA8me\n2,\xC3\x84\n3,\xFF\n",
+         1,
+         EncodingSetting::Auto,
+         "UTF-8 (byte-order mark)",
+         {{"1", "Cr\xE8me"}, {"2", "\xC4"}},
+         0,
+         0},
+        // A header line before the start row must not leave the file unconverted.
+        {"mark, header",
+         mark + "Dept,PLU\n1,Cr\xC3\xA8me\n",
+         2,
+         EncodingSetting::Auto,
+         "UTF-8 (byte-order mark)",
+         {{"1", "Cr\xE8me"}},
+         0,
+         0},
+        {"no mark",
+         "Dept,Name\n1,Cr\xC3\xA8me\n2,\xC5\x81\xC3\xB3"
+         "d\xC5\xBA\n",
+         1,
+         EncodingSetting::Auto,
+         "UTF-8 (valid UTF-8)",
+         {{"Dept", "Name"},
+          {"1", "Cr\xE8me"},
+          {"2", "?\xF3"
+                "d?"}},
+         2,
+         3},
+        {"CP1252",
+         "1,Cr\xE8me\n2,Caf\xE9\n",
+         1,
+         EncodingSetting::Auto,
+         "CP1252 (not UTF-8)",
+         {{"1", "Cr\xE8me"}, {"2", "Caf\xE9"}},
+         0,
+         0},
+        {"ASCII",
+         "1,Milk\n",
+         1,
+         EncodingSetting::Auto,
+         "CP1252 (ASCII only)",
+         {{"1", "Milk"}},
+         0,
+         0},
+        // Forced: the mark still goes; a line that is no UTF-8 is skipped.
+        {"forced code page",
+         mark + "1,Cr\xC3\xA8me\n",
+         1,
+         EncodingSetting::CodePage,
+         "CP1252 (ENCODING)",
+         {{"1", "Cr\xC3\xA8me"}},
+         0,
+         0},
+        {"forced UTF-8",
+         "1,Cr\xC3\xA8me\n2,Caf\xE9\n",
+         1,
+         EncodingSetting::Utf8,
+         "UTF-8 (ENCODING)",
+         {{"1", "Cr\xE8me"}},
+         0,
+         0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeFile(dir.file("a.txt"), c.bytes);
+        auto reader = commaReader(c.startRow);
+        reader.setEncoding(c.setting);
+        LineTable table;
+        const FileReadResult result = reader.readFile(dir.file("a.txt"), table);
+        EXPECT_EQ(result.encoding.describe("CP1252"), c.expected) << c.name;
+        EXPECT_EQ(table, c.lines) << c.name;
+        EXPECT_EQ(result.unmappedCharacters, c.unmapped) << c.name;
+        EXPECT_EQ(result.firstUnmappedLine, c.firstUnmappedLine) << c.name;
+    }
 }
 
 TEST(ReadDataFile, BadLinesAreSkippedAndCountedAndTheFileGoesOn)
@@ -104,6 +175,9 @@ TEST(ReadDataFile, BadLinesAreSkippedAndCountedAndTheFileGoesOn)
     EXPECT_EQ(result.linesAppended, 2);
     EXPECT_EQ(result.linesSkipped, 3);
     EXPECT_TRUE(result.endedByComment);
+    EXPECT_EQ(result.lineNumbers.at(0), 1);
+    EXPECT_EQ(result.lineNumbers.at(1), 6);
+    EXPECT_EQ(result.lineNumbers.at(2), 0);
     EXPECT_EQ(result.contentHash, contentHash(test::readFile(dir.file("a.txt"))));
 }
 

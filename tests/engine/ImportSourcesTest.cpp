@@ -86,10 +86,10 @@ TEST_F(ImportSourcesTest, FixedLinesSeeRuleEdits)
     ImportSources sources(m_paths);
     PluRecord record;
     const ColumnList line{"10", "7"};
-    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources), 3);
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources, 2), 3);
     EXPECT_EQ(bytesAt(record, 0, 2), 10u);
     writeFile(m_paths.rulesFile, ruleRecord(1, "10", "3") + ruleRecord(1, "10", "4"));
-    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources), 3);
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, line, sources, 2), 3);
     EXPECT_EQ(bytesAt(record, 0, 2), 3u);
 }
 

@@ -175,6 +175,15 @@ TEST(ScaleDecimal, PadsOrCutsTheFraction)
     EXPECT_EQ(ScaleDecimal("2.5", -3), 2);
     EXPECT_EQ(ScaleDecimal("1.2.3", 2), 12); // split at the first dot: "1" + "2."
     EXPECT_EQ(ScaleDecimal("", 2), 0);
+    // A comma is a decimal mark too; with both marks the last one is, the other is dropped.
+    EXPECT_EQ(ScaleDecimal("3,50", 2), 350);
+    EXPECT_EQ(ScaleDecimal("3,5", 2), 350);
+    EXPECT_EQ(ScaleDecimal(",5", 2), 50);
+    EXPECT_EQ(ScaleDecimal("-1,5", 2), -150);
+    EXPECT_EQ(ScaleDecimal("12,345", 2), 1234);
+    EXPECT_EQ(ScaleDecimal("1.234,50", 2), 123450);
+    EXPECT_EQ(ScaleDecimal("1,234.50", 2), 123450);
+    EXPECT_EQ(ScaleDecimal("1.234.567,5", 2), 123456750);
     // A huge decimal setting clamps like an overlong number and allocates nothing absurd.
     EXPECT_EQ(ScaleDecimal("1", 2'000'000'000), 2147483647);
     EXPECT_EQ(ScaleDecimal("0", 2'000'000'000), 0);
@@ -199,6 +208,66 @@ ColumnList fixedColumns(std::initializer_list<std::pair<std::size_t, std::string
     return columns;
 }
 
+TEST(ParseLine, NumberFieldsReadOnlyInPartAreNotedButStillSent)
+{
+    // Separated: ID01 PLU, ID02 department, ID03 price, ID04 field 9, ID05 field 14.
+    const Separated parser{{2, 1, 6, 9, 14}};
+    const struct
+    {
+        ColumnList columns;
+        int field; // 0: read whole
+        std::string text;
+        std::int64_t value;
+    } cases[] = {
+        {{"12", "3", "3.50", "5", "7"}, 0, "", 0},
+        {{"12", " 3 ", "1.234,50", "123", ""}, 0, "", 0}, // blanks, grouping, field 9's two
+        {{"12", "3", "12.345", "5", "-7"}, 0, "", 0},     // a cut fraction is no part read
+        {{"12kg", "3", "1", "5", "7"}, 2, "12kg", 12},
+        {{"12", "3", "n/a", "5", "7"}, 6, "n/a", 0},
+        {{"12", "3", "3.5O", "5x", "7"}, 6, "3.5O", 35}, // the first of the line
+        {{"12", "3", "1,234,5", "5", "7"}, 6, "1,234,5", 123},
+        {{"12", "3", "1", "5x", "7"}, 9, "5x", 5},
+        {{"12", "-", "1", "5", "7"}, 1, "-", 0},
+        {{"12", "3", "1", "5", "0x1F"}, 14, "0x1F", 0},
+    };
+    for (const auto& c : cases) {
+        PluRecord record;
+        PartialRead partial;
+        SeparatedParseInputs inputs{parser.fields, &parser.rules, false, 2};
+        ASSERT_EQ(ParseSeparatedLine(kPluDataKind, record, c.columns, inputs, &partial), 3)
+            << c.columns[0];
+        EXPECT_EQ(partial.field, c.field) << c.columns[2];
+        EXPECT_EQ(partial.text, c.text) << c.columns[2];
+        EXPECT_EQ(partial.value, c.value) << c.columns[2];
+    }
+    // Fixed: the same rules over the fixed column order (18 is the price).
+    PluRecord record;
+    PartialRead partial;
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "7"}, {18, "2,5O"}}), {}, 2,
+                             &partial),
+              3);
+    EXPECT_EQ(partial.field, 6);
+    EXPECT_EQ(bytesAt(record, 443, 4), 25u); // "2" + "5O" read the atoi way
+}
+
+TEST(ParseFixedLine, APriceWithADecimalMarkIsScaledOneWithoutIsInMinorUnits)
+{
+    const struct
+    {
+        const char* text;
+        int decimals;
+        std::uint64_t stored;
+    } cases[] = {{"3.51", 2, 351},        {"3,51", 2, 351}, {"351", 2, 351}, {"3.5", 3, 3500},
+                 {"1.234,56", 2, 123456}, {"3.51", 0, 3},   {"", 2, 0}};
+    for (const auto& c : cases) {
+        PluRecord record;
+        ASSERT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "7"}, {18, c.text}}), {},
+                                 c.decimals),
+                  3);
+        EXPECT_EQ(bytesAt(record, 443, 4), c.stored) << c.text << " at " << c.decimals;
+    }
+}
+
 TEST(ParseFixedLine, UsesTheFixedColumnOrderByteForByte)
 {
     // Positions: 0 dept, 1 PLU, 3 item code, 4 name, 13 field 100, 14 field 3, 18 price,
@@ -212,7 +281,7 @@ TEST(ParseFixedLine, UsesTheFixedColumnOrderByteForByte)
                                              {18, "2.50"},
                                              {47, "x\r\ny"}});
     PluRecord record = filledWith(0xAA);
-    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, columns, ReplaceRuleTable()), 3);
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, columns, ReplaceRuleTable(), 2), 3);
     PluRecord expected;
     putBytes(expected, 0, 2, 1);
     putBytes(expected, 2, 4, 4711);
@@ -221,7 +290,7 @@ TEST(ParseFixedLine, UsesTheFixedColumnOrderByteForByte)
     putText(expected, 7, "Pear");
     putBytes(expected, 420, 4, 1);
     putText(expected, 424, "KG");
-    putBytes(expected, 443, 4, 2);    // no decimal scaling
+    putBytes(expected, 443, 4, 250);  // "2.50" has a decimal mark: scaled to two decimals
     putText(expected, 693, "x\r\ny"); // length word stays 0
     EXPECT_EQ(firstDifference(record, expected), -1);
 }
@@ -230,11 +299,13 @@ TEST(ParseFixedLine, ActionFieldNeedsExactlyOneAfterRules)
 {
     const ReplaceRuleTable rules({{101, "", "D", "1"}});
     PluRecord record;
-    EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "1"}, {48, "1"}}), rules), 4);
-    EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "1"}, {48, "D"}}), rules), 4);
+    EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "1"}, {48, "1"}}), rules, 2),
+              4);
+    EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "1"}, {48, "D"}}), rules, 2),
+              4);
     for (const char* text : {"Y", "01", ""}) {
-        EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "1"}, {48, text}}), rules),
-                  3)
+        EXPECT_EQ(
+            ParseFixedLine(kPluDataKind, record, fixedColumns({{1, "1"}, {48, text}}), rules, 2), 3)
             << text;
     }
 }
@@ -243,7 +314,7 @@ TEST(ParseFixedLine, AppliesRulesToEveryFieldAndTreatsMissingColumnsAsEmpty)
 {
     const ReplaceRuleTable rules({{99, "", "", "note"}, {1, "", "", "8"}});
     PluRecord record;
-    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, {"", "12"}, rules), 3);
+    ASSERT_EQ(ParseFixedLine(kPluDataKind, record, {"", "12"}, rules, 2), 3);
     EXPECT_EQ(bytesAt(record, 0, 2), 8u);
     EXPECT_EQ(bytesAt(record, 2, 4), 12u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record.bytes[693])), "note");
@@ -254,7 +325,7 @@ TEST(ParseFixedLine, PluNumberZeroLeavesTheBufferUntouched)
 {
     for (const char* plu : {"0", "", "x1"}) {
         PluRecord record = filledWith(0xAA);
-        EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, plu}}), {}), 0);
+        EXPECT_EQ(ParseFixedLine(kPluDataKind, record, fixedColumns({{1, plu}}), {}, 2), 0);
         EXPECT_EQ(firstDifference(record, filledWith(0xAA)), -1);
     }
 }

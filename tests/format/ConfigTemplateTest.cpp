@@ -71,6 +71,7 @@ TEST(ConfigTemplate, TarvikIniShowsEveryKey)
                                        kKeyEndSymbol,
                                        kKeyOnlyChanged,
                                        kKeyFullEveryDays,
+                                       kKeyEncoding,
                                        std::string_view("IP000"),
                                        std::string_view("192.168.000.005")}) {
         const std::string line = std::string(key) + "=";

@@ -65,6 +65,47 @@ TEST(FixedSampleLines, FileReadInSlicesGivesTheSameLinesUpToTheListsReach)
     EXPECT_TRUE(FixedSampleReader::readLines(dir.file("none.txt")).empty());
 }
 
+TEST(FixedSampleLines, LinesAreTheCodePageBytesTheRunSplits)
+{
+    TempDir dir;
+    // A header with the mark, then "Crème" in UTF-8: shown as CP1252, so a marked column is the
+    // column the run cuts. A 600-line ASCII stretch lies between the lines and the "é" that
+    // makes the file UTF-8, past the lines the list can show.
+    std::string ascii;
+    for (int i = 0; i < 600; ++i) {
+        ascii += "0001 plain line\n";
+    }
+    const struct
+    {
+        std::string bytes;
+        EncodingSetting setting;
+        std::string first;
+        std::string second;
+        std::string encoding;
+    } cases[] = {
+        {"\xEF\xBB\xBF"
+         "Dept\r\n1 Cr\xC3\xA8me\r\n",
+         EncodingSetting::Auto, "Dept", "1 Cr\xE8me", "UTF-8 (byte-order mark)"},
+        {"1 Cr\xE8me\r\n2 Caf\xE9\r\n", EncodingSetting::Auto, "1 Cr\xE8me", "2 Caf\xE9",
+         "CP1252 (not UTF-8)"},
+        {"Dept\n" + ascii + "1 Caf\xC3\xA9\n", EncodingSetting::Auto, "Dept", "0001 plain line",
+         "UTF-8 (valid UTF-8)"},
+        {"\xEF\xBB\xBF"
+         "1 Cr\xC3\xA8me\n",
+         EncodingSetting::CodePage, "1 Cr\xC3\xA8me", "", "CP1252 (ENCODING)"},
+    };
+    for (const auto& c : cases) {
+        writeFile(dir.file("PLU1.TXT"), c.bytes);
+        FixedSampleReader reader(dir.file("PLU1.TXT"), c.setting, "CP1252");
+        while (!reader.advance(7)) {
+        }
+        ASSERT_FALSE(reader.lines().empty()) << c.encoding;
+        EXPECT_EQ(reader.lines()[0], c.first) << c.encoding;
+        EXPECT_EQ(reader.lines().size() > 1 ? reader.lines()[1] : "", c.second) << c.encoding;
+        EXPECT_EQ(reader.encoding().describe("CP1252"), c.encoding);
+    }
+}
+
 TEST(FixedSampleLines, StartRowPicksTheShownLine)
 {
     EXPECT_EQ(sampleLineIndexForStartRow("10", 5), 4u); // beyond the last: the last

@@ -175,6 +175,18 @@ TEST_F(Preview, TheUtf8MarkGoesAndTheLineIsConverted)
               "1,101,Caf\xE9");
     // The mark goes before the comment test.
     EXPECT_EQ(previewOf("\xEF\xBB\xBF//head\n2,202,x\n"), "2,202,x");
+    // Without the mark the file's bytes decide, all of them: a later line that is no UTF-8
+    // keeps the file in the code page.
+    EXPECT_EQ(previewOf("1,101,Caf\xC3\xA9\r\n2,102,Th\xC3\xA9\r\n"), "1,101,Caf\xE9");
+    EXPECT_EQ(previewOf("1,101,Caf\xC3\xA9\r\n2,102,Th\xE9\r\n"), "1,101,Caf\xC3\xA9");
+    writeFile(dir.file("PLU1.TXT"), "1,101,Caf\xC3\xA9\n");
+    EXPECT_EQ(PreviewLineScanner::previewLineOf(dir.file("PLU1.TXT"), "//", "CP1252",
+                                                EncodingSetting::CodePage),
+              "1,101,Caf\xC3\xA9");
+    PreviewLineScanner scanner(dir.file("PLU1.TXT"), "//", "CP1252");
+    while (!scanner.advance(3)) {
+    }
+    EXPECT_EQ(scanner.encoding().describe("CP1252"), "UTF-8 (valid UTF-8)");
 }
 
 TEST_F(Preview, SlicesOfAnySizeGiveTheSameLine)

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -150,7 +151,8 @@ private slots:
             {1034, 258, 144, 226, 9}, {1035, 258, 157, 225, 9},   {1027, 308, 175, 34, 19},
             {1037, 345, 175, 34, 19}, {1028, 382, 175, 34, 19},   {1029, 419, 175, 34, 19},
             {1030, 456, 175, 34, 19}, {1026, 252, 202, 238, 117}, {1036, 253, 278, 236, 22},
-            {1, 384, 334, 50, 20},    {2, 440, 333, 50, 20}};
+            {1, 384, 334, 50, 20},    {2, 440, 333, 50, 20},      {1039, 302, 26, 104, 8},
+            {1104, 106, 195, 126, 9}};
         for (const auto& [id, x, y, width, height] : places) {
             QWidget* placed = control(&window, id);
             QVERIFY2(placed != nullptr, qPrintable(QString::number(id)));
@@ -261,11 +263,16 @@ private slots:
         QCOMPARE(columnTexts(&window, 0), (QStringList{"2", "1", "10", "6"}));
         QCOMPARE(columnTexts(&window, 2), (QStringList{"101", "5", "", "1.20"}));
 
-        // Refresh with the separated type is its Read.
-        writeFile(folder.dataFile("PLU1.TXT"), "# exported\r\n202,7,Kiwi,0.35\r\n");
+        auto* encoding = child<QLabel>(&window, "separatedEncodingLabel");
+        QCOMPARE(encoding->text(), QStringLiteral("Encoding: CP1252 (ASCII only)"));
+
+        // Refresh with the separated type is its Read; a UTF-8 sample shows as the run reads it.
+        writeFile(folder.dataFile("PLU1.TXT"), "# exported\r\n202,7,Cr\xC3\xA8me,0.35\r\n");
         clickButton(&window, "refreshButton");
         QVERIFY(waitForPreview(window));
-        QCOMPARE(columnTexts(&window, 2), (QStringList{"202", "7", "Kiwi", "0.35"}));
+        QCOMPARE(columnTexts(&window, 2),
+                 (QStringList{"202", "7", QString::fromUtf8("Cr\xC3\xA8me"), "0.35"}));
+        QCOMPARE(encoding->text(), QStringLiteral("Encoding: UTF-8 (valid UTF-8)"));
 
         // Clear All empties both edits and reloads the list.
         clickButton(&window, "clearAllButton");

@@ -1,5 +1,6 @@
 // The tray icon's account of the runs: its three icons, the tooltip's two lines and one
-// notification per failed run, through the notifier seam.
+// notification per failed run or run that sent values read only in part, through the
+// notifier seam.
 #include "GuiTestSupport.h"
 
 #include "engine/RunOutcome.h"
@@ -79,6 +80,17 @@ private slots:
         QVERIFY(icon.toolTip().endsWith(QStringLiteral("1 of 1 scale OK")));
         QVERIFY(icon.toolTip().startsWith(QStringLiteral("Ostrel\nLast run ")));
         QCOMPARE(shown.size(), std::size_t{1});
+
+        // A good run that sent a value read only in part: the idle icon, and a notification.
+        program.writeData("PLU3.TXT", {"1,103,Plum,n/a"});
+        QVERIFY(chooseMenuItem(program.menu(), "directDownloadAction"));
+        QTRY_COMPARE(shownIcon(program), iconOf(TrayStatus::State::Busy));
+        program.library.pump();
+        QTRY_COMPARE(shownIcon(program), iconOf(TrayStatus::State::Idle));
+        QTRY_COMPARE(shown.size(), std::size_t{2});
+        QCOMPARE(shown[1].title, QStringLiteral("Ostrel: the last run sent values to check"));
+        QCOMPARE(shown[1].text, QStringLiteral("PLU3.TXT: 1 line with a number read only in part "
+                                               "(first: line 1: price 'n/a' read as 0)"));
     }
 
     void notificationCanBeTurnedOff()

@@ -1,6 +1,7 @@
 #include "platform/CodePage.h"
 #include "platform/Numbers.h"
 #include "platform/Sha256.h"
+#include "platform/TextEncoding.h"
 
 #include "TestSupport.h"
 
@@ -49,6 +50,13 @@ TEST(CodePageConversion, MissingCharacterBecomesQuestionMark)
                              "c",
                              "CP1252"),
               "a?b?c");
+    std::size_t unmapped = 1;
+    EXPECT_EQ(utf8ToCodePage("\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA",
+                             "CP1252", unmapped),
+              "?\xF3"
+              "d?");
+    EXPECT_EQ(unmapped, 3u); // added to what was there
 }
 
 TEST(CodePageConversion, InvalidUtf8GivesEmptyText)
@@ -101,6 +109,65 @@ TEST(Sha256, PublishedVectorsAndEveryPaddingCase)
               "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
     EXPECT_EQ(hex(std::string(1000, 'a')),
               "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3");
+}
+
+TEST(EncodingDetector, DecidesByTheWholeFileHoweverItsBytesAreCut)
+{
+    using enum FileEncoding;
+    using enum EncodingReason;
+    const std::string mark(kUtf8Mark);
+    const struct
+    {
+        std::string bytes;
+        FileEncoding encoding;
+        EncodingReason reason;
+    } cases[] = {
+        {"", CodePage, AsciiOnly},
+        {"12,Milk\r\n", CodePage, AsciiOnly},
+        {mark + "12,Milk", Utf8, Mark},
+        {mark + "Caf\xE9", Utf8, Mark}, // the mark decides; bad lines are skipped later
+        {"Cr\xC3\xA8me", Utf8, ValidUtf8},
+        {"0123456789abcdef\xC3\xA9xyz", Utf8, ValidUtf8}, // past a run of ASCII words
+        {"x\xF0\x9F\x8D\x8E" + mark, Utf8, ValidUtf8},    // a mark inside is only text
+        {"Caf\xE9,3.50", CodePage, NotUtf8},              // CP1252
+        {"123456789\xE9", CodePage, NotUtf8},
+        {"Cr\xC3\xA8me\r\nCaf\xE9", CodePage, NotUtf8}, // valid at first only
+        {"abc\xC3", CodePage, NotUtf8},                 // cut by the end of the file
+        {"\xC0\xAF", CodePage, NotUtf8},                // overlong
+        {"\xED\xA0\x80", CodePage, NotUtf8},            // surrogate
+        {"\xF4\x90\x80\x80", CodePage, NotUtf8},        // beyond U+10FFFF
+    };
+    for (const auto& c : cases) {
+        const EncodingDecision whole = EncodingDetector::decide(c.bytes, EncodingSetting::Auto);
+        EXPECT_EQ(whole.encoding, c.encoding) << c.bytes;
+        EXPECT_EQ(whole.reason, c.reason) << c.bytes;
+        EncodingDetector pieces;
+        for (const char byte : c.bytes) {
+            pieces.feed(std::string_view(&byte, 1));
+        }
+        const EncodingDecision cut = pieces.decide(EncodingSetting::Auto);
+        EXPECT_EQ(cut.encoding, c.encoding) << c.bytes;
+        EXPECT_EQ(cut.reason, c.reason) << c.bytes;
+        EXPECT_EQ(cut.marked, c.reason == Mark) << c.bytes;
+    }
+    // A setting overrides the bytes; the mark is still known, to be removed.
+    const EncodingDecision forced =
+        EncodingDetector::decide(mark + "Cr\xC3\xA8me", EncodingSetting::CodePage);
+    EXPECT_EQ(forced.encoding, CodePage);
+    EXPECT_EQ(forced.reason, Setting);
+    EXPECT_TRUE(forced.marked);
+    EXPECT_EQ(EncodingDetector::decide("Caf\xE9", EncodingSetting::Utf8).describe("CP1252"),
+              "UTF-8 (ENCODING)");
+}
+
+TEST(EncodingSetting, TakesThreeWordsIgnoringCase)
+{
+    EXPECT_EQ(parseEncodingSetting(""), EncodingSetting::Auto);
+    EXPECT_EQ(parseEncodingSetting("AUTO"), EncodingSetting::Auto);
+    EXPECT_EQ(parseEncodingSetting("UTF-8"), EncodingSetting::Utf8);
+    EXPECT_EQ(parseEncodingSetting("utf8"), EncodingSetting::Utf8);
+    EXPECT_EQ(parseEncodingSetting("CodePage"), EncodingSetting::CodePage);
+    EXPECT_EQ(parseEncodingSetting("latin1"), std::nullopt);
 }
 
 } // namespace

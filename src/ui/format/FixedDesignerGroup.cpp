@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "settings/SearchPattern.h"
+#include "settings/SettingsProblems.h"
 #include "ui/format/FormatControls.h"
 #include "ui/format/MarkingStrip.h"
 #include "ui/format/SampleBox.h"
@@ -83,6 +84,8 @@ void FixedDesignerGroup::createControls(QWidget* window, const DialogUnits& unit
 {
     placeControl<QLabel>(window, units, "selectRangeLabel", 1024, {253, 26, 47, 8},
                          QStringLiteral("Select Range"));
+    m_encoding = placeControl<QLabel>(window, units, "fixedEncodingLabel", 1039, {302, 26, 104, 8},
+                                      QString());
     placeControl<QLabel>(window, units, "fixedStartRowLabel", 1022, {408, 26, 38, 8},
                          QStringLiteral("Start Row :"));
     m_startRow =
@@ -213,12 +216,14 @@ void FixedDesignerGroup::loadSample(const std::string& samplePath)
     // Whatever happens below, the box never goes on showing an earlier sample.
     discardSampleLines();
     showSampleLine(0);
+    m_encoding->clear();
     if (!fileExists(m_context.paths.prsFile)) {
         m_context.messages.ShowMessage("File not found! : \"PLUPrs.prs\"", "Ostrel",
                                        MessageIcon::Warning);
         return;
     }
-    auto reader = std::make_unique<FixedSampleReader>(samplePath);
+    auto reader = std::make_unique<FixedSampleReader>(
+        samplePath, readEncodingSetting(m_context.paths.tarvikIni), activeCodePage());
     if (!reader->opened()) {
         m_context.messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
     } else {
@@ -245,6 +250,7 @@ void FixedDesignerGroup::readSlice()
     }
     m_readTimer.stop();
     m_lines = m_reader->lines();
+    setFittedText(*m_encoding, encodingText(m_reader->encoding()));
     m_reader.reset();
     m_sampleLines->clear();
     for (const std::string& line : m_lines) {

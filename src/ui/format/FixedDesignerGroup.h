@@ -113,6 +113,7 @@ private:
     QLabel* m_selectString = nullptr;
     QLabel* m_startPoint = nullptr;
     QLabel* m_endPoint = nullptr;
+    QLabel* m_encoding = nullptr; // the sample's encoding, as a run would read it
     QTableWidget* m_list = nullptr;
     QListWidget* m_sampleLines = nullptr;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/CodePage.h"
+#include "platform/TextEncoding.h"
 #include "ui/shell/DialogUnits.h"
 
 #include <QAbstractButton>
@@ -40,6 +41,21 @@ inline void fitTextToPlace(QWidget& control)
         font.setPointSizeF(font.pointSizeF() - 0.5);
         control.setFont(font);
     }
+}
+
+// A text that changes after the window is made: fitted afresh from the window's font.
+inline void setFittedText(QLabel& label, const QString& text)
+{
+    label.setFont(label.parentWidget() != nullptr ? label.parentWidget()->font() : QFont());
+    label.setText(text);
+    fitTextToPlace(label);
+}
+
+// What the designers show beside their sample: "Encoding: UTF-8 (byte-order mark)".
+inline QString encodingText(const EncodingDecision& encoding)
+{
+    return QStringLiteral("Encoding: ") +
+           QString::fromStdString(encoding.describe(activeCodePage()));
 }
 
 // A child of `window` owned by it; `id` 0 gives no controlId (the design's unnamed labels).

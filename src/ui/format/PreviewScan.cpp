@@ -22,10 +22,11 @@ PreviewScan::PreviewScan(QObject* parent) : QObject(parent)
 PreviewScan::~PreviewScan() = default;
 
 bool PreviewScan::start(const std::string& path, const std::string& commentMarker,
-                        const std::string& separator, ValuesHandler done)
+                        const std::string& separator, EncodingSetting encoding, ValuesHandler done)
 {
     cancel();
-    auto scanner = std::make_unique<PreviewLineScanner>(path, commentMarker, activeCodePage());
+    auto scanner =
+        std::make_unique<PreviewLineScanner>(path, commentMarker, activeCodePage(), encoding);
     if (!scanner->opened()) {
         return false;
     }
@@ -54,11 +55,12 @@ void PreviewScan::slice()
     }
     m_timer.stop();
     const std::vector<std::string> values = splitPreviewValues(m_scanner->line(), m_separator);
+    const EncodingDecision encoding = m_scanner->encoding();
     const ValuesHandler done = std::move(m_done);
     m_scanner.reset();
     m_done = nullptr;
     if (done) {
-        done(values);
+        done(values, encoding);
     }
 }
 

@@ -21,15 +21,16 @@ class PreviewScan final : public QObject
     Q_DISABLE_COPY_MOVE(PreviewScan)
 
 public:
-    using ValuesHandler = std::function<void(const std::vector<std::string>& values)>;
+    using ValuesHandler = std::function<void(const std::vector<std::string>& values,
+                                             const EncodingDecision& encoding)>;
 
     explicit PreviewScan(QObject* parent = nullptr);
     ~PreviewScan() override;
 
     // False (and no scan) when the file cannot be opened. `done` gets the preview line's values
-    // split at `separator`.
+    // split at `separator`, and the file's encoding.
     bool start(const std::string& path, const std::string& commentMarker,
-               const std::string& separator, ValuesHandler done);
+               const std::string& separator, EncodingSetting encoding, ValuesHandler done);
     void cancel();
     bool running() const { return m_scanner != nullptr; }
 

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "settings/SearchPattern.h"
+#include "settings/SettingsProblems.h"
 #include "ui/format/FormatControls.h"
 
 #include <QButtonGroup>
@@ -60,6 +61,8 @@ void SeparatedDesignerGroup::createControls(QWidget* window, const DialogUnits& 
     m_separator = placeControl<QLineEdit>(window, units, "separatorEdit", 1063, {111, 175, 45, 12});
     m_itemIsPlu = placeControl<QCheckBox>(window, units, "itemIsPluCheck", 1103, {20, 194, 81, 10},
                                           QStringLiteral("Item code = PLU No"));
+    m_encoding = placeControl<QLabel>(window, units, "separatedEncodingLabel", 1104,
+                                      {106, 195, 126, 9}, QString());
 
     m_read = placeControl<QPushButton>(window, units, "readButton", 1075, {12, 210, 34, 21},
                                        QStringLiteral("Read"));
@@ -163,16 +166,20 @@ void SeparatedDesignerGroup::preview(const std::string& samplePath)
 
 bool SeparatedDesignerGroup::startValueScan(const std::string& samplePath)
 {
+    m_encoding->clear();
     if (samplePath.empty() || !fileExists(samplePath)) {
         return false;
     }
     const SeparatedForm current = form();
-    const bool started = m_scan.start(samplePath, current.comment, current.effectiveSeparator(),
-                                      [this](const std::vector<std::string>& values) {
-                                          m_order.setValues(values);
-                                          showRows();
-                                          emit previewFinished();
-                                      });
+    const bool started = m_scan.start(
+        samplePath, current.comment, current.effectiveSeparator(),
+        readEncodingSetting(m_context.paths.tarvikIni),
+        [this](const std::vector<std::string>& values, const EncodingDecision& encoding) {
+            m_order.setValues(values);
+            showRows();
+            setFittedText(*m_encoding, encodingText(encoding));
+            emit previewFinished();
+        });
     // The list changes when the preview starts, as far as the flag goes: a Save made while a
     // long sample is still read must not be undone by the values arriving after it.
     if (started) {

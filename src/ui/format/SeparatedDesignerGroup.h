@@ -16,6 +16,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -93,6 +94,7 @@ private:
     QRadioButton* m_typed = nullptr;
     QLineEdit* m_separator = nullptr;
     QCheckBox* m_itemIsPlu = nullptr;
+    QLabel* m_encoding = nullptr; // the sample's encoding, as a run would read it
     QPushButton* m_read = nullptr;
     QPushButton* m_save = nullptr;
     QPushButton* m_clearAll = nullptr;

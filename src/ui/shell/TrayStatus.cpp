@@ -91,11 +91,14 @@ void TrayStatus::runFinished(const RunSummary& summary)
     show(failed ? State::Failed : State::Idle);
     m_tray.icon().setToolTip(QStringLiteral("Ostrel\n") +
                              QString::fromStdString(lastRunLine(summary)));
-    // A line set aside is news even when every scale succeeded.
-    const bool tell = failed || !summary.linesSetAside.empty();
+    // A line set aside, or values read other than they stand, are news even when every scale
+    // succeeded.
+    const bool tell = failed || !summary.linesSetAside.empty() || runHasWarnings(summary);
     if (tell && m_notifier && notifyOnFailure(m_tarvikIni)) {
         m_notifier(failed ? QStringLiteral("Ostrel: the last run failed")
-                          : QStringLiteral("Ostrel: a line was set aside"),
+                   : !summary.linesSetAside.empty()
+                       ? QStringLiteral("Ostrel: a line was set aside")
+                       : QStringLiteral("Ostrel: the last run sent values to check"),
                    QString::fromStdString(failureNotice(summary)));
     }
 }
