@@ -13,4 +13,8 @@ inline constexpr const char* kNoDataFileMessage = "There is no PLU Data File.";
 // Full path of the sample, "" when the pattern is empty or nothing matches.
 std::string findSampleFile(std::string_view searchPattern);
 
+// The message with a second line saying where the window looked: "Looked for PLU*.TXT in
+// /home/shop/plu.", or that the folder, prefix or extension is missing.
+std::string noDataFileMessage(std::string_view searchPattern);
+
 } // namespace ostrel

@@ -152,7 +152,8 @@ private slots:
 
         // Another row takes the next selection; Clear One empties only that row.
         clickFieldRow(&window, 2);
-        QCOMPARE(fieldName->text(), QString(34, ' ') + "Comm. Name(1)");
+        // Drawn from the label's corner: the blanks only erase what stood there.
+        QCOMPARE(fieldName->text(), QStringLiteral("Comm. Name(1)"));
         QCOMPARE(fieldName->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         dragOver(box, 7, 12);
         QCOMPARE(rowCells(&window, 2), (QStringList{"7", "12", "5"}));
@@ -216,6 +217,19 @@ private slots:
         child<QLineEdit>(&window, "folderEdit")->setText(QString::fromStdString(other.pluFolder()));
         clickButton(&window, "fixedReadButton");
         QTRY_VERIFY(!window.fixedGroup().sampleLoading());
+        QCOMPARE(sampleBox(&window)->toPlainText(), QStringLiteral("other first"));
+        QCOMPARE(window.fixedGroup().sampleLines().size(), std::size_t{2});
+
+        // Enter in the box breaks no line: the marked positions stay the file's.
+        sampleBox(&window)->setFocus();
+        QTest::keyClick(sampleBox(&window), Qt::Key_Return);
+        QCOMPARE(sampleBox(&window)->toPlainText(), QStringLiteral("other first"));
+
+        // A Read that cannot load (PLUPrs.prs gone) says so and keeps the lines and the box.
+        std::filesystem::remove(folder.paths.prsFile);
+        clickButton(&window, "fixedReadButton");
+        QCOMPARE(folder.messages.messages().back().text,
+                 std::string("File not found! : \"PLUPrs.prs\""));
         QCOMPARE(sampleBox(&window)->toPlainText(), QStringLiteral("other first"));
         QCOMPARE(window.fixedGroup().sampleLines().size(), std::size_t{2});
         window.hide();

@@ -219,15 +219,15 @@ private slots:
     {
         FormatFolder folder;
         folder.window().prepareOpening();
-        QCOMPARE(
-            messageTexts(folder.messages),
-            (std::vector<std::string>{"There is no PLU Data File.", "There is no PLU Data File."}));
+        // Each says where it looked.
+        const std::string looked =
+            "There is no PLU Data File.\n\nLooked for PLU*.TXT in " + folder.pluFolder() + ".";
+        QCOMPARE(messageTexts(folder.messages), (std::vector<std::string>{looked, looked}));
         std::filesystem::remove(folder.paths.prsFile);
         folder.messages.clear();
         folder.window().prepareOpening();
         QCOMPARE(messageTexts(folder.messages),
-                 (std::vector<std::string>{"There is no PLU Data File.",
-                                           "File not found! : \"PLUPrs.prs\""}));
+                 (std::vector<std::string>{looked, "File not found! : \"PLUPrs.prs\""}));
     }
 
     void previewReadAndDefaultFillTheColumnList()
@@ -273,6 +273,19 @@ private slots:
         QCOMPARE(columnTexts(&window, 2),
                  (QStringList{"202", "7", QString::fromUtf8("Cr\xC3\xA8me"), "0.35"}));
         QCOMPARE(encoding->text(), QStringLiteral("Encoding: UTF-8 (valid UTF-8)"));
+
+        // Read takes the folder as typed, saved or not, as the fixed type's does.
+        const std::string other = folder.dir.file("other");
+        std::filesystem::create_directory(other);
+        writeFile(other + "/PLU9.TXT", "303,8,Kiwi,0.55\r\n");
+        child<QLineEdit>(&window, "folderEdit")->setText(QString::fromStdString(other));
+        clickButton(&window, "readButton");
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(columnTexts(&window, 2), (QStringList{"303", "8", "Kiwi", "0.55"}));
+        std::filesystem::remove(other + "/PLU9.TXT");
+        clickButton(&window, "readButton");
+        QCOMPARE(messageTexts(folder.messages).back(),
+                 "There is no PLU Data File.\n\nLooked for PLU*.TXT in " + other + ".");
 
         // Clear All empties both edits and reloads the list.
         clickButton(&window, "clearAllButton");

@@ -77,6 +77,8 @@ CPluFileSettingDlg::CPluFileSettingDlg(SettingsPaths paths, MessageSink& message
             [this] { CReplaceDlg::openModal(m_fields, m_paths, m_messages, this); });
     connect(m_fixed, &FixedDesignerGroup::readRequested, this,
             [this] { m_fixed->read(pathTexts()); });
+    connect(m_separated, &SeparatedDesignerGroup::readRequested, this,
+            [this] { m_separated->read(pathTexts()); });
 
     auto* ok = placeControl<QPushButton>(this, units, "okButton", 1, {384, 334, 50, 20},
                                          QStringLiteral("OK"));
@@ -159,9 +161,11 @@ void CPluFileSettingDlg::prepareOpening()
     m_separated->loadColumnOrder();
     m_fixed->fillFieldRows(m_fields);
 
-    const std::string sample = findSampleFile(readSearchPattern(m_paths.tarvikIni));
-    m_separated->preview(sample);
-    m_fixed->loadSample(sample);
+    const std::string pattern = readSearchPattern(m_paths.tarvikIni);
+    const std::string sample = findSampleFile(pattern);
+    m_separated->preview(sample, pattern);
+    m_fixed->startAfresh();
+    m_fixed->loadSample(sample, pattern);
     m_separated->showArrowImages();
 }
 
@@ -213,7 +217,7 @@ void CPluFileSettingDlg::browseForFolder()
 void CPluFileSettingDlg::refresh()
 {
     if (m_separatedType->isChecked()) {
-        m_separated->read();
+        m_separated->read(pathTexts());
     } else if (m_fixedType->isChecked()) {
         m_fixed->read(pathTexts());
     }

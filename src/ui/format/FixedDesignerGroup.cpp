@@ -36,7 +36,7 @@ namespace {
 
 constexpr std::size_t kSliceBytes = std::size_t{64} * 1024;
 constexpr qint64 kSliceMs = 10;      // short enough that input is answered at once
-constexpr int kFieldNameIndent = 34; // blanks before the selected field's name
+constexpr int kFieldNameBlanks = 34; // what a click with no row draws
 // The selection labels before anything is marked.
 constexpr QLatin1String kSelectStringText("Select String :");
 constexpr QLatin1String kStartPointText("Start Point :");
@@ -197,6 +197,13 @@ void FixedDesignerGroup::discardSampleLines()
     m_sampleLines->clear();
 }
 
+void FixedDesignerGroup::startAfresh()
+{
+    discardSampleLines();
+    showSampleLine(0);
+    m_encoding->clear();
+}
+
 void FixedDesignerGroup::fillFieldRows(const std::vector<PluField>& fields)
 {
     m_rows.fill(fields);
@@ -211,12 +218,9 @@ void FixedDesignerGroup::fillFieldRows(const std::vector<PluField>& fields)
     m_endPoint->setText(kEndPointText);
 }
 
-void FixedDesignerGroup::loadSample(const std::string& samplePath)
+void FixedDesignerGroup::loadSample(const std::string& samplePath, const std::string& searchPattern)
 {
-    // Whatever happens below, the box never goes on showing an earlier sample.
-    discardSampleLines();
-    showSampleLine(0);
-    m_encoding->clear();
+    // Both checks come first: a failed one leaves the lines and the box as they were.
     if (!fileExists(m_context.paths.prsFile)) {
         m_context.messages.ShowMessage("File not found! : \"PLUPrs.prs\"", "Ostrel",
                                        MessageIcon::Warning);
@@ -225,8 +229,13 @@ void FixedDesignerGroup::loadSample(const std::string& samplePath)
     auto reader = std::make_unique<FixedSampleReader>(
         samplePath, readEncodingSetting(m_context.paths.tarvikIni), activeCodePage());
     if (!reader->opened()) {
-        m_context.messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
+        m_context.messages.ShowMessage(noDataFileMessage(searchPattern), "Ostrel",
+                                       MessageIcon::Warning);
     } else {
+        // The new sample replaces the old one; the box never shows the two mixed.
+        discardSampleLines();
+        showSampleLine(0);
+        m_encoding->clear();
         m_readTimer.stop();
         m_reader = std::move(reader);
         readSlice(); // a small sample is complete at once
@@ -288,7 +297,7 @@ void FixedDesignerGroup::read(const PathTexts& pathTexts)
     }
     const std::string sample = findSampleFile(pattern);
     if (!sample.empty()) {
-        loadSample(sample);
+        loadSample(sample, pattern);
     }
 }
 
@@ -323,12 +332,11 @@ void FixedDesignerGroup::showRows()
 
 void FixedDesignerGroup::drawFieldName()
 {
+    // The blanks only erase the label; the name is drawn from the same corner.
     m_fieldName->setPalette(m_drawnNamePalette);
-    QString text(kFieldNameIndent, QLatin1Char(' '));
-    if (const auto selected = m_rows.selected()) {
-        text += fromCodePage(m_rows.rows()[*selected].name);
-    }
-    m_fieldName->setText(text);
+    const auto selected = m_rows.selected();
+    m_fieldName->setText(selected ? fromCodePage(m_rows.rows()[*selected].name)
+                                  : QString(kFieldNameBlanks, QLatin1Char(' ')));
 }
 
 void FixedDesignerGroup::rowsChanged()

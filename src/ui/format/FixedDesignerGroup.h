@@ -61,7 +61,10 @@ public:
     // One row per field with empty cells; the first row becomes the selected one.
     void fillFieldRows(const std::vector<PluField>& fields);
     // LoadFixedSample: the sample's lines (read on) and the stored definitions of PLUPrs.prs.
-    void loadSample(const std::string& samplePath);
+    // `searchPattern` is where the sample was looked for, for the message when there is none.
+    void loadSample(const std::string& samplePath, const std::string& searchPattern);
+    // A new opening: the last one's sample goes, whatever this opening finds.
+    void startAfresh();
     // "Read" and the fixed type's "Refresh": the first file of the pattern the edits give.
     void read(const PathTexts& pathTexts);
     SaveOutcome save(const PathTexts& pathTexts);

@@ -1,5 +1,6 @@
 #include "ui/format/SampleBox.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -40,6 +41,16 @@ void SampleBox::mousePressEvent(QMouseEvent* event)
         verticalScrollBar()->setValue(down);
     }
     QPlainTextEdit::mousePressEvent(event);
+}
+
+void SampleBox::keyPressEvent(QKeyEvent* event)
+{
+    // One line of one sample: a line break would shift every position marked after it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 } // namespace ostrel

@@ -1,7 +1,7 @@
 // The fixed-type sample box: a plain text box without wrapping whose text starts a given
 // number of pixels in from its frame, with nothing scrolled into that inset, so the marking
-// strip can stand each character exactly above its column. Marking is done by dragging, so
-// the box never drags text away: a press always starts a new selection.
+// strip can stand each character exactly above its column; Enter breaks no line. Marking is done by
+// dragging, so the box never drags text away: a press always starts a new selection.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -22,6 +22,7 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace ostrel

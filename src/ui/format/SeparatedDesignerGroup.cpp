@@ -118,7 +118,7 @@ void SeparatedDesignerGroup::connectControls()
             m_separator->setEnabled(true);
         }
     });
-    connect(m_read, &QPushButton::clicked, this, &SeparatedDesignerGroup::read);
+    connect(m_read, &QPushButton::clicked, this, &SeparatedDesignerGroup::readRequested);
     connect(m_save, &QPushButton::clicked, this, &SeparatedDesignerGroup::saveRequested);
     connect(m_clearAll, &QPushButton::clicked, this, &SeparatedDesignerGroup::clearAll);
     connect(m_default, &QPushButton::clicked, this, &SeparatedDesignerGroup::setDefault);
@@ -155,12 +155,14 @@ void SeparatedDesignerGroup::loadColumnOrder()
     }
 }
 
-void SeparatedDesignerGroup::preview(const std::string& samplePath)
+void SeparatedDesignerGroup::preview(const std::string& samplePath,
+                                     const std::string& searchPattern)
 {
     m_scan.cancel();
     loadColumnOrder();
     if (!startValueScan(samplePath)) {
-        m_context.messages.ShowMessage(kNoDataFileMessage, "Ostrel", MessageIcon::Warning);
+        m_context.messages.ShowMessage(noDataFileMessage(searchPattern), "Ostrel",
+                                       MessageIcon::Warning);
     }
 }
 
@@ -199,10 +201,12 @@ void SeparatedDesignerGroup::showArrowImages()
     m_down->setIconSize(size);
 }
 
-void SeparatedDesignerGroup::read()
+void SeparatedDesignerGroup::read(const PathTexts& pathTexts)
 {
-    // The stored PATH keys, not the edits: a changed folder counts once it is saved.
-    preview(findSampleFile(readSearchPattern(m_context.paths.tarvikIni)));
+    // The edits as they stand, as the fixed type's Read takes them: the file is right there.
+    const std::string pattern =
+        buildSearchPattern(pathTexts.folder, pathTexts.prefix, pathTexts.extension);
+    preview(findSampleFile(pattern), pattern);
 }
 
 SaveOutcome SeparatedDesignerGroup::save(const PathTexts& pathTexts)

@@ -51,11 +51,13 @@ public:
     // PluID.ini, the preview of a sample file ("" for none), the move buttons' arrows.
     void loadSettings();
     void loadColumnOrder();
-    void preview(const std::string& samplePath);
+    // `searchPattern` is where the sample was looked for, for the message when there is none.
+    void preview(const std::string& samplePath, const std::string& searchPattern);
     void showArrowImages();
 
     // The buttons; Save also runs from OK.
-    void read();
+    // "Read": the first file of the pattern the edits give, saved or not.
+    void read(const PathTexts& pathTexts);
     SaveOutcome save(const PathTexts& pathTexts);
     void clearAll();
     void setDefault();
@@ -73,6 +75,7 @@ signals:
     void previewFinished();
     // "Save" was clicked: the window runs save() with its PATH texts.
     void saveRequested();
+    void readRequested();
 
 private:
     void createControls(QWidget* window, const DialogUnits& units);
