@@ -192,6 +192,10 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
     std::size_t pos = 0;
     const auto skip = [&](std::string_view why) {
         ++result.linesSkipped;
+        constexpr std::size_t kReasonsKept = 100;
+        if (result.skippedLines.size() < kReasonsKept) {
+            result.skippedLines.emplace_back(static_cast<int>(lineNumber), std::string(why));
+        }
         trace(path + " line " + std::to_string(lineNumber) + " skipped: " + std::string(why));
     };
     while (pos < text.size()) {

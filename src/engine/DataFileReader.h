@@ -56,6 +56,8 @@ struct FileReadResult
     std::size_t unmappedCharacters = 0; // UTF-8 characters the code page lacks, sent as '?'
     int firstUnmappedLine = 0;          // the file's line of the first of them
     FileLineNumbers lineNumbers;        // the file's line of each appended line
+    // The first skipped lines with why: the file's line and the reason.
+    std::vector<std::pair<int, std::string>> skippedLines;
 };
 
 class DataFileReader final

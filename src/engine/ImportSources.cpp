@@ -58,11 +58,22 @@ SeparatedParseInputs ImportSources::separatedInputs(int decimalPoint)
 {
     const CacheCheck recheck = nextCheck();
     SeparatedParseInputs inputs;
-    inputs.itemIsPlu = m_itemIsPlu.current(recheck);
+    inputs.itemIsPlu = m_itemIsPluOverride ? *m_itemIsPluOverride : m_itemIsPlu.current(recheck);
     inputs.rules = &m_rules.LoadReplaceRules(recheck);
-    inputs.columnFields = m_columns.current(recheck);
+    if (m_columnsOverride) {
+        inputs.columnFields = *m_columnsOverride;
+    } else {
+        inputs.columnFields = m_columns.current(recheck);
+    }
     inputs.decimalPoint = decimalPoint;
     return inputs;
+}
+
+void ImportSources::overrideLayout(std::optional<std::vector<int>> columns,
+                                   std::optional<bool> itemIsPlu)
+{
+    m_columnsOverride = std::move(columns);
+    m_itemIsPluOverride = itemIsPlu;
 }
 
 const ReplaceRuleTable& ImportSources::LoadReplaceRules()

@@ -31,6 +31,10 @@ class ImportSources final
 public:
     explicit ImportSources(const ImportSourcePaths& paths);
 
+    // A layout not saved yet (the PLU file setting window's preview): these columns and this
+    // "ItemIsPLU" in place of the files'.
+    void overrideLayout(std::optional<std::vector<int>> columns, std::optional<bool> itemIsPlu);
+
     // Inputs for the next separated line; valid until the next call.
     SeparatedParseInputs separatedInputs(int decimalPoint);
     const ReplaceRuleTable& LoadReplaceRules();
@@ -45,6 +49,8 @@ private:
     Cache<std::vector<int>> m_columns;
     Cache<bool> m_itemIsPlu;
     ReplaceRuleSource m_rules;
+    std::optional<std::vector<int>> m_columnsOverride;
+    std::optional<bool> m_itemIsPluOverride;
 };
 
 // The run's entry points: refresh the sources, then parse.

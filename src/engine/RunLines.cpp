@@ -23,6 +23,14 @@ RunLines::~RunLines() = default;
 RunLines::RunLines(RunLines&&) noexcept = default;
 RunLines& RunLines::operator=(RunLines&&) noexcept = default;
 
+void RunLines::overrideLayout(std::optional<std::vector<int>> columns,
+                              std::optional<bool> itemIsPlu)
+{
+    if (m_sources) {
+        m_sources->overrideLayout(std::move(columns), itemIsPlu);
+    }
+}
+
 int RunLines::parse(std::size_t index, RecordBytes& record)
 {
     record.fill(0);

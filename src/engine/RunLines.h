@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ public:
     // The first number field read only in part, by line, of the lines parsed into a record so
     // far; a line that several scales get counts once, as its first parse read it.
     const std::map<std::size_t, PartialRead>& partialReads() const { return m_partialReads; }
+    // The PLU file setting window's layout, not saved yet (see ImportSources).
+    void overrideLayout(std::optional<std::vector<int>> columns, std::optional<bool> itemIsPlu);
+
     // The line of its file line `index` was read from; 0 when unknown.
     int fileLine(std::size_t index) const { return m_fileLines.at(index); }
 

@@ -5,6 +5,7 @@
 
 #include "engine/FileSettle.h"
 #include "engine/FolderWatch.h"
+#include "engine/RecordPreview.h"
 #include "engine/UpdateController.h"
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
@@ -43,6 +44,7 @@ public:
     }
 
     std::string resend(const std::string& path, const std::string& scaleFilter);
+    std::string previewLayout(PreviewLayout& layout, std::vector<std::string>& files);
 
     Dependencies m_deps;
     SettingsHolder m_holder;
