@@ -206,6 +206,9 @@ void CMainDlg::openConfiguration()
         m_configOpen = true;
         ++m_openWindows;
     }
+    if (!m_config->isVisible()) {
+        m_config->clearConnections();
+    }
     m_controller->setWindowOpen(true);
     m_config->show();
     m_config->raise();
