@@ -24,9 +24,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ostrel::test::TempDir dir;
     ostrel::sim::SimChildProcess simulator(
-        {"--db", dir.file("sim.sqlite"), "--scan-port", "0", "--scan-bind", "127.255.255.255",
-         "--scale", "127.0.0.2:0", "--scale", "127.0.0.3:0:QV7600:250,3,12,7", "--scale",
-         "127.0.0.4:0:QV7100MN:123,4,15,2"});
+        {"--db", dir.file("sim.sqlite"), "--scan-port", "0", "--scale", "127.0.0.2:0", "--scale",
+         "127.0.0.3:0:QV7600:250,3,12,7", "--scale", "127.0.0.4:0:QV7100MN:123,4,15,2"});
     ::setenv("OSTREL_SCAN_BROADCAST",
              ("127.255.255.255:" + std::to_string(simulator.scanPort())).c_str(), 1);
 
