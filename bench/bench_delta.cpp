@@ -10,9 +10,9 @@
 #include "SimChildProcess.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
