@@ -4,6 +4,7 @@
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -84,6 +85,15 @@ void CNoTrayDlg::showStatus(const QString& toolTip, const QIcon& icon)
 {
     m_status->setText(toolTip);
     m_icon->setPixmap(icon.pixmap(m_icon->size()));
+}
+
+void CNoTrayDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void CNoTrayDlg::bringUp()

@@ -36,6 +36,10 @@ signals:
     // A button, by the command id of its menu item.
     void commandChosen(int commandId);
 
+protected:
+    // Escape closes it, as it closes a dialog: Ostrel goes on in the background.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QLabel* m_icon = nullptr;
     QLabel* m_status = nullptr;
