@@ -35,7 +35,9 @@ int main(int argc, char** argv)
                              "127.000.000.002=Deli\n127.000.000.003=Meat\n");
     ostrel::TcpScaleLibrary library{ostrel::TcpScaleLibraryOptions{}};
     ostrel::RecordingMessageSink sink;
-    ostrel::CMainDlg mainDlg({folder.paths, library, sink, folder.timer, folder.clock});
+    // As with a tray: only the configuration window is on the screen.
+    ostrel::CMainDlg mainDlg(
+        {folder.paths, library, sink, folder.timer, folder.clock, [] { return true; }});
     mainDlg.OnCreate();
     mainDlg.OnInitDialog();
     ostrel::CConfigDlg* config = mainDlg.configDlg();

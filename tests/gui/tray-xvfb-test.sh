@@ -150,6 +150,8 @@ if [[ "$host" == sni ]]; then
   for text in Configuration "PLU File Setting" About "Direct Download" Exit; do
     grep -q "string \"$text\"" <<<"$layout" || fail "the item's menu lacks \"$text\""
   done
+  # Before "Direct Download" and before "Exit" (xfce4-panel 4.18 draws none, other hosts do).
+  (($(grep -c 'string "separator"' <<<"$layout") == 2)) || fail "the menu lacks its separators"
   icon_x=12 # the plugin's first icon, at the panel's left end
   icon_y=14
 else
