@@ -13,7 +13,7 @@
 namespace ostrel {
 namespace {
 
-struct ButtonSpec
+struct ButtonRow
 {
     int commandId;
     const char* text;
@@ -21,7 +21,7 @@ struct ButtonSpec
     int top; // dialog units; the gaps stand for the menu's separators
 };
 
-constexpr std::array<ButtonSpec, 5> kButtons{{
+constexpr std::array<ButtonRow, 5> kButtons{{
     {Command::Configuration, "Configuration", "configurationButton", 7},
     {Command::PluFileSetting, "PLU File Setting", "pluFileSettingButton", 24},
     {Command::About, "About", "aboutButton", 41},
@@ -67,13 +67,13 @@ CNoTrayDlg::CNoTrayDlg(QWidget* parent) : QWidget(parent, Qt::Window)
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     units.place(*note, kTextLeft, 46, kTextWidth, kHeight - 46 - 7);
 
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.text), this);
-        button->setObjectName(QString::fromLatin1(spec.objectName));
-        button->setProperty("controlId", spec.commandId);
+    for (const ButtonRow& row : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(row.text), this);
+        button->setObjectName(QString::fromLatin1(row.objectName));
+        button->setProperty("controlId", row.commandId);
         button->setAutoDefault(false);
-        units.place(*button, kButtonLeft, spec.top, kButtonWidth, 14);
-        const int id = spec.commandId;
+        units.place(*button, kButtonLeft, row.top, kButtonWidth, 14);
+        const int id = row.commandId;
         connect(button, &QPushButton::clicked, this, [this, id] { emit commandChosen(id); });
     }
     showStatus(QStringLiteral("Ostrel"), programIcon());
