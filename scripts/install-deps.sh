@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Ostrel needs to build, test, fuzz, benchmark and package.
+# trayer and xfce4-panel (with its settings daemon and a session bus) are the two kinds of
+# tray host the tray tests and the screenshots run under: XEmbed and StatusNotifierItem.
 # Idempotent: only missing packages are installed.
 set -euo pipefail
 
@@ -10,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils trayer xdotool imagemagick
+  xfce4-panel xfconf dbus-daemon dbus-bin
   ccache dpkg-dev fakeroot binutils file lintian help2man desktop-file-utils appstream
   systemd
 )

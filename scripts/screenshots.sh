@@ -2,7 +2,9 @@
 # Takes the screenshots in docs/screenshots under Xvfb, with trayer as the tray: the tray menu,
 # the progress window during a run to three scales (two simulated on 127.0.0.2 and 127.0.0.3,
 # one that nobody answers on 127.0.0.4), then the notification and the tooltip that this failed
-# run leaves; then each settings window.
+# run leaves; then the icon, menu and tooltip under a StatusNotifierItem host (xfce4-panel),
+# the Ostrel window of a desktop without a tray with the Configuration window opened from it,
+# and each settings window.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/dev, built here when missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -137,6 +139,146 @@ xdotool mousemove 0 0
 
 "${bin}/src/app/ostrel" --send exit
 
+small_run() { # a run of a few lines to the three scales, until its result is written
+  rm -f "${result}"
+  printf '1,%d,0,Item %d,1.%02d,%d\r\n' 2001 1 10 2001 2002 2 20 2002 >"${work}/plu-in/PLU0003.TXT"
+  "${bin}/src/app/ostrel" --send run
+  wait_for 300 test -s "${result}"
+  sleep 1.5 # the completion pause; the icon and the status follow the result
+}
+# ---------------------------------------------------------------------------------------------
+echo "== the tray under a StatusNotifierItem host: xfce4-panel's systray on its own session bus"
+Xvfb -displayfd 3 -screen 0 520x280x24 -nolisten tcp 3>"${work}/display-sni" \
+  >"${work}/xvfb-sni.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -s "${work}/display-sni"
+export DISPLAY=":$(head -n1 "${work}/display-sni")"
+# The panel's settings daemon is started by the bus and takes the bus's environment.
+export XDG_CACHE_HOME="${work}/cache" XDG_DATA_HOME="${work}/data" NO_AT_BRIDGE=1
+dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"${work}/bus.address" \
+  4>"${work}/bus.pid"
+pids+=("$(cat "${work}/bus.pid")")
+export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "${work}/bus.address")"
+mkdir -p "${work}/xfce4/xfconf/xfce-perchannel-xml"
+cat >"${work}/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="28"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+xfce4-panel --disable-wm-check >"${work}/panel.log" 2>&1 &
+pids+=($!)
+item_registered() {
+  dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems 2>/dev/null | grep -q 'string ":'
+}
+watcher_up() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher 2>/dev/null |
+    grep -q 'boolean true'
+}
+wait_for 200 watcher_up
+sni_panel="$(xdotool search --name '^xfce4-panel$' | head -n1)"
+export OSTREL_INSTANCE_NAME="ostrel-shots-sni-$$"
+"${bin}/src/app/ostrel" >"${work}/ostrel-sni.log" 2>&1 &
+pids+=($!)
+# Qt's item shows a notification's icon (here a start-up catch-up's failure) while it asks
+# for attention; the shots wait for its own icon.
+item_active() {
+  local item
+  item="$(dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
+    string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems 2>/dev/null |
+    awk -F'"' '/string ":/ { print $2; exit }')"
+  [[ -n "${item}" ]] &&
+    dbus-send --session --print-reply --dest="${item%%/*}" "/${item#*/}" \
+      org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:Status \
+      2>/dev/null | grep -q '"Active"'
+}
+wait_for 200 item_registered
+sleep 0.5
+wait_for 200 item_active
+sleep 1 # the panel draws the item's icon
+import -window root "${out}/sni-tray-icon.png"
+echo "   ${out}/sni-tray-icon.png"
+sni_menu=""
+find_sni_menu() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '^wrapper-2.0$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "${id}")"
+    if ((HEIGHT > 60)); then sni_menu="${id}"; return 0; fi
+  done
+  return 1
+}
+xdotool mousemove --window "${sni_panel}" 12 14 click 3 # the plugin's first icon
+wait_for 50 find_sni_menu
+xdotool mousemove --window "${sni_menu}" 40 $((HEIGHT - 40)) # over "Direct Download"
+sleep 0.5
+import -window root "${out}/sni-tray-menu.png"
+echo "   ${out}/sni-tray-menu.png"
+xdotool key Escape
+sleep 0.3
+small_run
+wait_for 200 item_active
+xdotool mousemove 300 200
+sleep 0.3
+xdotool mousemove --window "${sni_panel}" 12 14
+sleep 2
+import -window root "${out}/sni-tray-tooltip.png"
+echo "   ${out}/sni-tray-tooltip.png"
+xdotool mousemove 0 0
+"${bin}/src/app/ostrel" --send exit
+unset DBUS_SESSION_BUS_ADDRESS
+# ---------------------------------------------------------------------------------------------
+echo "== no tray at all: the Ostrel window, then Configuration from it (own X screen)"
+Xvfb -displayfd 3 -screen 0 1000x560x24 -nolisten tcp 3>"${work}/display-notray" \
+  >"${work}/xvfb-notray.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -s "${work}/display-notray"
+export DISPLAY=":$(head -n1 "${work}/display-notray")"
+export OSTREL_INSTANCE_NAME="ostrel-shots-notray-$$"
+"${bin}/src/app/ostrel" >"${work}/ostrel-notray.log" 2>&1 &
+pids+=($!)
+notray=""
+find_notray() {
+  notray="$(xdotool search --onlyvisible --name '^Ostrel$' 2>/dev/null | head -n1)"
+  [[ -n "${notray}" ]]
+}
+wait_for 200 find_notray
+small_run # its result in the window's status, with the icon's state
+find_notray
+import -window "${notray}" "${out}/no-tray-window.png"
+echo "   ${out}/no-tray-window.png"
+xdotool windowfocus --sync "${notray}"
+xdotool key space # the Configuration button has the focus
+config_dlg=""
+find_config() {
+  config_dlg="$(xdotool search --onlyvisible --name '^Configuration$' 2>/dev/null | head -n1)"
+  [[ -n "${config_dlg}" ]]
+}
+wait_for 100 find_config
+xdotool windowmove "${config_dlg}" 445 20
+sleep 0.5
+import -window root "${out}/no-tray-configuration.png"
+echo "   ${out}/no-tray-configuration.png"
+"${bin}/src/app/ostrel" --send exit
+
 echo "== the configuration window with three scales, and the scale input window"
 if [[ ! -x "${bin}/tests/gui/shot_config_dlg" ]]; then
   cmake --build "${bin}" -j "$(nproc)" --target shot_config_dlg
@@ -209,7 +351,7 @@ fi
 "${bin}/tests/gui/shot_config_scan" "${out}/config-after-scan.png"
 echo "   ${out}/config-after-scan.png"
 
-echo "== the three tray icons side by side, and the first-run question"
+echo "== the four tray icons side by side, and the first-run question"
 if [[ ! -x "${bin}/tests/gui/shot_tray_status" ]]; then
   cmake --build "${bin}" -j "$(nproc)" --target shot_tray_status
 fi

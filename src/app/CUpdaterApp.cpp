@@ -42,7 +42,7 @@ CUpdaterApp::~CUpdaterApp()
     m_mainDlg.reset();
 }
 
-CUpdaterApp::Start CUpdaterApp::InitInstance()
+CUpdaterApp::Start CUpdaterApp::InitInstance(std::optional<InstanceMessage> initial)
 {
     const auto acquired = m_instance.acquire([this](const InstanceMessage& message) {
         // Acknowledged at once; the trigger runs from the event loop, so a message box it
@@ -50,10 +50,12 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
         m_messageCalls.post([this, message] { onMessage(message); });
     });
     if (acquired == InstanceServer::Result::AlreadyRunning) {
-        if (!sendToRunningInstance(m_instancePaths,
-                                   InstanceMessage::copyData(kCopyDataReloadAndRun), 5000,
+        if (!sendToRunningInstance(m_instancePaths, initial.value_or(InstanceMessage::show()), 5000,
                                    &m_error)) {
             std::fprintf(stderr, "ostrel: %s\n", qPrintable(m_error));
+            if (initial) {
+                return Start::NotDelivered;
+            }
         }
         return Start::SecondInstance;
     }
@@ -62,8 +64,9 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
         return Start::Failed;
     }
 
-    m_mainDlg = std::make_unique<CMainDlg>(CMainDlg::Dependencies{
-        m_paths, m_services.library, m_services.messages, m_timer, m_services.clock});
+    m_mainDlg = std::make_unique<CMainDlg>(
+        CMainDlg::Dependencies{m_paths, m_services.library, m_services.messages, m_timer,
+                               m_services.clock, m_services.trayAvailable});
     // The window itself is the context: a queued end that arrives after it is gone (and this
     // object with it) is dropped instead of ending some later event loop.
     QObject::connect(
@@ -73,7 +76,8 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
             endAllEventLoops();
         },
         Qt::QueuedConnection);
-    // Without a tray the program runs on: Qt shows the icon once a tray appears.
+    // Without a tray the program runs on with the no-tray window; Qt shows the icon once a
+    // tray appears.
     m_mainDlg->OnCreate();
     // With the icon in place, before the start-up, whose messages would only say that the
     // settings are missing.
@@ -100,6 +104,10 @@ CUpdaterApp::Start CUpdaterApp::InitInstance()
     if (firstRun == FirstRunOutcome::Created && m_mainDlg->controller().scaleCount() == 0) {
         // The template has no scale: the next step is registering one.
         m_mainDlg->OnCommand(Command::Configuration);
+    }
+    if (initial) {
+        // From the event loop, as a message of a later start would come.
+        m_messageCalls.post([this, message = *initial] { onMessage(message); });
     }
     return Start::Running;
 }
@@ -130,10 +138,24 @@ void CUpdaterApp::onMessage(const InstanceMessage& message)
         m_mainDlg->OnExit();
         return;
     }
-    if (message.kind == InstanceMessage::Kind::RunFull) {
+    switch (message.kind) {
+    case InstanceMessage::Kind::Configure:
+        m_mainDlg->OnCommand(Command::Configuration);
+        return;
+    case InstanceMessage::Kind::PluFileSetting:
+        m_mainDlg->OnCommand(Command::PluFileSetting);
+        return;
+    case InstanceMessage::Kind::RunFull:
         m_mainDlg->controller().requestFullSend();
+        break;
+    default:
+        break;
     }
     m_mainDlg->OnCopyData(message.code);
+    if (message.kind == InstanceMessage::Kind::Show) {
+        // Started again from the menu: the user wants a window, not only a run.
+        m_mainDlg->showWayIn();
+    }
 }
 
 } // namespace ostrel

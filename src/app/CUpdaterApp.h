@@ -12,7 +12,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace ostrel {
 
@@ -28,12 +30,14 @@ public:
         ScaleLibrary& library;
         MessageSink& messages;
         const Clock& clock;
+        std::function<bool()> trayAvailable = {}; // unset: Qt's answer
     };
 
     enum class Start
     {
         Running,        // this is the instance; the main window is up
-        SecondInstance, // the running instance was asked to reload and run
+        SecondInstance, // the running instance was given the message
+        NotDelivered,   // the running instance did not take the message of --start --send
         FolderInUse,    // another instance sends from the same documents folder
         Failed
     };
@@ -44,7 +48,9 @@ public:
     CUpdaterApp& operator=(const CUpdaterApp&) = delete;
 
     // Needs a QApplication. The main window's end() quits the application's event loop.
-    Start InitInstance();
+    // A second start gives the running instance `initial` (Show when none is given); the
+    // first instance handles `initial` itself once it is up.
+    Start InitInstance(std::optional<InstanceMessage> initial = std::nullopt);
     // Ends the main window if the event loop ended otherwise (a signal): the icon goes and the
     // registry value is written all the same.
     void ExitInstance();

@@ -13,7 +13,9 @@ const char* usageText()
            "\n"
            "Modes (at most one):\n"
            "  (none)             run as the desktop program: an icon in the tray with the\n"
-           "                     program menu; without a display (DISPLAY and\n"
+           "                     program menu, or, on a desktop without a tray, the\n"
+           "                     Ostrel window with the menu's commands (closing it\n"
+           "                     keeps Ostrel running); without a display (DISPLAY and\n"
            "                     WAYLAND_DISPLAY unset) as with --headless\n"
            "  --headless         run without windows: start-up run, update timer, the PLU\n"
            "                     folder watch ([CYCLE] WATCH FOLDER=1: a new data file is\n"
@@ -57,9 +59,16 @@ const char* usageText()
            "  --send MESSAGE     send MESSAGE to the running instance and wait until it was\n"
            "                     handled: run (look for new files and send them; with\n"
            "                     --full as a full send to every scale),\n"
-           "                     reload-and-run (reload the settings first), exit;\n"
+           "                     reload-and-run (reload the settings first), exit,\n"
+           "                     configure (open the configuration window),\n"
+           "                     plu-file-setting (open the PLU file setting window);\n"
            "                     exit status 1 when no running instance answers or it\n"
-           "                     refuses the message\n"
+           "                     refuses the message (one without windows refuses\n"
+           "                     configure and plu-file-setting)\n"
+           "  --start --send MESSAGE\n"
+           "                     the same, but when no Ostrel runs, start the desktop\n"
+           "                     program and give it MESSAGE (the desktop entry's\n"
+           "                     actions use this); exit is only sent\n"
            "  --init-config      create the settings folder and the template files where\n"
            "                     they are missing; never overwrites a file\n"
            "  --autostart on|off start Ostrel at login, or not, for this user: writes\n"
@@ -88,7 +97,8 @@ const char* usageText()
            "  --documents DIR    use DIR as the documents folder (same as OSTREL_DOCUMENTS)\n"
            "\n"
            "A second start while Ostrel runs asks the running instance to reload its\n"
-           "settings and run, then ends. Only one Ostrel sends from a documents folder:\n"
+           "settings and run, and to show the Configuration window (or, without a tray,\n"
+           "the Ostrel window), then ends. Only one Ostrel sends from a documents folder:\n"
            "each holds DOCUMENTS/VEK/Ostrel/Log/ostrel.lock while it runs.\n"
            "\n"
            "Settings live in DOCUMENTS/VEK/Ostrel/Config (Tarvik.ini and the layout files),\n"
@@ -170,6 +180,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.save = true;
         } else if (arg == "--full") {
             line.full = true;
+        } else if (arg == "--start") {
+            line.start = true;
         } else if (arg == "--json") {
             line.json = true;
         } else if (arg == "--resend" || arg.rfind("--resend=", 0) == 0) {
@@ -204,8 +216,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             }
             line.message = instanceMessageFromName(*value);
             if (!line.message) {
-                line.error =
-                    "unknown message '" + *value + "' for --send (use run, reload-and-run or exit)";
+                line.error = "unknown message '" + *value +
+                             "' for --send (use run, reload-and-run, exit, configure or "
+                             "plu-file-setting)";
                 break;
             }
             setMode(CommandLine::Mode::Send, "--send");
@@ -241,6 +254,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     }
     if (line.error.empty() && !line.scale.empty() && line.mode != CommandLine::Mode::Resend) {
         line.error = "--scale goes with --resend";
+    }
+    if (line.error.empty() && line.start && line.mode != CommandLine::Mode::Send) {
+        line.error = "--start goes with --send";
     }
     return line;
 }

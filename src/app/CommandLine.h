@@ -36,6 +36,7 @@ struct CommandLine
     std::string resendFile;                 // for Resend
     std::string scale;                      // --scale IP[:PORT] with --resend
     bool full = false;                      // --full with --once or --send run
+    bool start = false;                     // --start with --send: start Ostrel when none runs
     std::string error;                      // set when the command line is wrong
 };
 

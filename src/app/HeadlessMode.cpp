@@ -52,6 +52,9 @@ int runHeadless(int& argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     InstanceServer instance(InstancePaths::forCurrentUser());
+    // Without windows there is nothing to open; a second start (Show) reloads and runs.
+    instance.refuse(InstanceMessage::Kind::Configure);
+    instance.refuse(InstanceMessage::Kind::PluFileSetting);
     HeadlessProgram* program = nullptr;
     const auto acquired = instance.acquire([&](const InstanceMessage& message) {
         if (program != nullptr) {

@@ -11,6 +11,8 @@ std::optional<int> takeForegroundInstance(InstanceServer& instance, InstanceServ
                                           const char* whenRunning)
 {
     instance.refuse(InstanceMessage::Kind::Exit);
+    instance.refuse(InstanceMessage::Kind::Configure);
+    instance.refuse(InstanceMessage::Kind::PluFileSetting);
     switch (instance.acquire(std::move(handler))) {
     case InstanceServer::Result::Acquired:
         return std::nullopt;

@@ -26,11 +26,13 @@ std::optional<InstanceMessage> decodeInstanceMessage(std::string_view frame)
     if (kind == static_cast<std::uint8_t>(InstanceMessage::Kind::CopyData)) {
         return InstanceMessage::copyData(code);
     }
-    if (kind == static_cast<std::uint8_t>(InstanceMessage::Kind::Exit) && code == 0) {
-        return InstanceMessage::exit();
-    }
-    if (kind == static_cast<std::uint8_t>(InstanceMessage::Kind::RunFull) && code == kCopyDataRun) {
-        return InstanceMessage::runFull();
+    // Every other kind has exactly one code.
+    for (const InstanceMessage& known :
+         {InstanceMessage::exit(), InstanceMessage::runFull(), InstanceMessage::configure(),
+          InstanceMessage::pluFileSetting(), InstanceMessage::show()}) {
+        if (kind == static_cast<std::uint8_t>(known.kind) && code == known.code) {
+            return known;
+        }
     }
     return std::nullopt;
 }
@@ -45,6 +47,12 @@ std::optional<InstanceMessage> instanceMessageFromName(std::string_view name)
     }
     if (name == "exit") {
         return InstanceMessage::exit();
+    }
+    if (name == "configure") {
+        return InstanceMessage::configure();
+    }
+    if (name == "plu-file-setting") {
+        return InstanceMessage::pluFileSetting();
     }
     return std::nullopt;
 }

@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace ostrel {
 namespace {
@@ -35,7 +36,9 @@ bool haveDisplay()
     return false;
 }
 
-int runTray(int& argc, char** argv)
+// `initial`: the message of --start --send, for the running instance or, when none runs, for
+// this one once it is up.
+int runTray(int& argc, char** argv, std::optional<InstanceMessage> initial = std::nullopt)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing a window never ends the program
@@ -49,9 +52,11 @@ int runTray(int& argc, char** argv)
                         CUpdaterApp::Services{library, messages, clock});
     // Installed before start-up, whose messages may already wait for an answer.
     SignalQuitter quitter([&updater] { updater.requestExit(); });
-    switch (updater.InitInstance()) {
+    switch (updater.InitInstance(initial)) {
     case CUpdaterApp::Start::SecondInstance:
         return kExitOk;
+    case CUpdaterApp::Start::NotDelivered:
+        return kExitScaleFailed; // the reason is printed
     case CUpdaterApp::Start::FolderInUse:
         std::fprintf(stderr, "ostrel: %s\n", qPrintable(updater.errorText()));
         return kExitAlreadyRunning;
@@ -152,6 +157,11 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Autostart:
         return runAutostart(commandLine.startAtLogin);
     case CommandLine::Mode::Send:
+        // Nothing to end when none runs, and nowhere to show windows without a display.
+        if (commandLine.start && commandLine.message->kind != InstanceMessage::Kind::Exit &&
+            haveDisplay()) {
+            return runTray(argc, argv, commandLine.message);
+        }
         return runSend(*commandLine.message, argc, argv);
     case CommandLine::Mode::Once:
         return runOnce({commandLine.json, {}, {}, commandLine.full}, argc, argv);

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace ostrel {
@@ -97,7 +99,8 @@ void InstanceServer::onNewConnection()
             const QByteArray frame = socket->read(kInstanceFrameSize);
             const auto message =
                 decodeInstanceMessage(std::string_view(frame.constData(), frame.size()));
-            if (message && m_refused == message->kind) {
+            if (message &&
+                std::find(m_refused.begin(), m_refused.end(), message->kind) != m_refused.end()) {
                 socket->write(&kInstanceRefused, 1);
                 socket->flush();
             } else if (message && m_handler) {
@@ -159,6 +162,10 @@ bool sendToRunningInstance(const InstancePaths& paths, const InstanceMessage& me
                                           "cannot be ended with --send exit; it ends when its "
                                           "run is over (SIGTERM stops it after the records in "
                                           "flight)")
+                     : message.wantsWindows()
+                         ? QStringLiteral("the running instance has no windows (ostrel "
+                                          "--headless, --once, --scan or --test); end it and "
+                                          "start 'ostrel' in the desktop session")
                          : QStringLiteral("the running instance refused the message");
         }
         return false;

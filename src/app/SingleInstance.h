@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ostrel {
 
@@ -47,7 +48,7 @@ public:
     Result acquire(Handler handler);
     QString errorText() const { return m_error; }
     // Messages of this kind are answered with a refusal and never reach the handler.
-    void refuse(InstanceMessage::Kind kind) { m_refused = kind; }
+    void refuse(InstanceMessage::Kind kind) { m_refused.push_back(kind); }
 
 private:
     void onNewConnection();
@@ -56,7 +57,7 @@ private:
     QLockFile m_lock;
     std::unique_ptr<QLocalServer> m_server;
     Handler m_handler;
-    std::optional<InstanceMessage::Kind> m_refused;
+    std::vector<InstanceMessage::Kind> m_refused;
     QString m_error;
 };
 

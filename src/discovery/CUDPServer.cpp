@@ -128,7 +128,7 @@ int CUDPServer::send(int destinationPort, std::span<const std::uint8_t> bytes)
     return broadcastOn ? kSent : kBroadcastRefused;
 }
 
-bool CUDPServer::openAndBind()
+bool CUDPServer::openAndBind(int& error)
 {
     std::lock_guard lock(m_mutex);
     if (m_socket >= 0) {
@@ -142,6 +142,7 @@ bool CUDPServer::openAndBind()
     local.sin_port = htons(m_listenPort);
     bool bound = m_socket >= 0 &&
                  ::bind(m_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    error = bound ? 0 : errno;
     if (bound) {
         socklen_t size = sizeof local;
         ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &size);
@@ -159,7 +160,8 @@ bool CUDPServer::waitForStop(std::chrono::milliseconds time)
 void CUDPServer::listen()
 {
     for (;;) {
-        const bool bound = openAndBind();
+        int error = 0;
+        const bool bound = openAndBind(error);
         bool stopping = false;
         {
             std::lock_guard lock(m_mutex);
@@ -171,7 +173,7 @@ void CUDPServer::listen()
             return;
         }
         if (!bound && m_owner.bindFailed) {
-            m_owner.bindFailed();
+            m_owner.bindFailed(error);
         }
         // Receive until it fails; an unbound socket fails at once.
         while (bound) {

@@ -38,11 +38,11 @@ public:
     static constexpr const char* kBindFailedMessage = "Error: CUDPServer/Listen bind() failed.";
 
     // Both run on the worker thread: a datagram (never empty) with its sender's IPv4 address
-    // (host order), and a failed bind of the listen port.
+    // (host order), and a failed bind of the listen port with the system's error number.
     struct Owner
     {
         std::function<void(std::vector<std::uint8_t>, std::uint32_t)> datagram;
-        std::function<void()> bindFailed;
+        std::function<void(int)> bindFailed;
     };
 
     explicit CUDPServer(std::uint16_t listenPort);
@@ -63,7 +63,7 @@ public:
 
 private:
     void listen();
-    bool openAndBind();
+    bool openAndBind(int& error);
     bool waitForStop(std::chrono::milliseconds time);
 
     Owner m_owner;

@@ -36,8 +36,6 @@ std::uint32_t readLe(std::span<const std::uint8_t> data, std::size_t offset, std
     return value;
 }
 
-constexpr std::size_t kNameCapacity = 50;
-
 } // namespace
 
 std::optional<ModelShown> modelShown(std::uint16_t modelCode)
@@ -102,7 +100,7 @@ bool applyScaleAnswer(ScaleTable& table, const ScaleAnswer& answer, const std::s
     columns.port = std::to_string(answer.port);
     if (columns.name.empty()) {
         columns.name = readProfileString(tarvik::kSectionIpName, paddedIp(answer.trimmed), "",
-                                         kNameCapacity, tarvikIni);
+                                         tarvik::kValueCapacity, tarvikIni);
     }
     trace(answer.trimmed);
     if (const auto model = modelShown(answer.info.modelCode)) {

@@ -1,6 +1,7 @@
 #include "discovery/ScaleDiscovery.h"
 
 #include "discovery/CUDPServer.h"
+#include "discovery/ScanMessages.h"
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
 #include "platform/Trace.h"
@@ -42,6 +43,8 @@ int ScaleDiscovery::Scan()
     m_deps.holder.setRunMode(RunMode::ScaleQuery);
     m_deps.holder.scaleTable().load({});
     m_bindReported = false;
+    m_scanAnswers = 0;
+    m_tested.clear();
     if (!m_listener) {
         const int port = readProfileInt(tarvik::kSectionCommunication, tarvik::kKeyScanPort,
                                         kDefaultScanPort, m_deps.tarvikIni);
@@ -58,9 +61,11 @@ int ScaleDiscovery::Scan()
         owner.datagram = [this](std::vector<std::uint8_t> bytes, std::uint32_t) {
             m_deps.post([this, bytes = std::move(bytes)] { OnDatagram(bytes); });
         };
-        owner.bindFailed = [this] {
+        owner.bindFailed = [this, port](int error) {
             if (!m_bindReported.exchange(true) && m_deps.showError) {
-                m_deps.post([this] { m_deps.showError(CUDPServer::kBindFailedMessage); });
+                m_deps.post([this, port, error] {
+                    m_deps.showError(bindFailedMessage(static_cast<std::uint16_t>(port), error));
+                });
             }
         };
         m_listener->setOwner(std::move(owner));
@@ -84,6 +89,7 @@ bool ScaleDiscovery::ConnectionTest()
     if (m_deps.listChanged) {
         m_deps.listChanged();
     }
+    m_tested.clear();
     for (const auto& row : m_deps.holder.scaleTable().rows()) {
         std::string model = row.columns.model;
         std::transform(model.begin(), model.end(), model.begin(),
@@ -92,9 +98,36 @@ bool ScaleDiscovery::ConnectionTest()
         if (!port) {
             continue; // the load named it; a wrapped port would ask another one
         }
+        m_tested.push_back(row.columns.address);
         m_queries.enqueue({rightTrimmedIpText(row.columns.address), *port, std::move(model)});
     }
     return true;
+}
+
+std::string ScaleDiscovery::scanFoundNothing(int waitedSeconds) const
+{
+    const std::optional<ScanDestination> destination = scanDestinationFromEnvironment();
+    if (m_scanAnswers > 0 || m_bindReported || !m_listener || !destination) {
+        return {};
+    }
+    return scanFoundNothingMessage(*destination, kScanDestinationPort, listenerPort(),
+                                   waitedSeconds);
+}
+
+bool ScaleDiscovery::markUnanswered()
+{
+    ScaleTable& table = m_deps.holder.scaleTable();
+    bool changed = false;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const ScaleTableRow& row = table.rows()[i];
+        if (row.connection.empty() &&
+            std::find(m_tested.begin(), m_tested.end(), row.columns.address) != m_tested.end()) {
+            table.setConnection(i, kNoAnswerText);
+            changed = true;
+        }
+    }
+    m_tested.clear();
+    return changed;
 }
 
 const ConnectionTable& ScaleDiscovery::connections() const
@@ -121,6 +154,7 @@ void ScaleDiscovery::OnScanReply(const ScanReplyBytes& reply)
         return;
     }
     recordScanReply(m_deps.holder.scaleRecords(), reply);
+    ++m_scanAnswers;
     char ip[16];
     std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", reply[10], reply[11], reply[12], reply[13]);
     const auto port = static_cast<std::uint16_t>((reply[22] << 8) | reply[23]);

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -71,6 +72,14 @@ public:
     // The window's load: the table follows the list.
     void rebuildConnections();
 
+    // Once the scan's answers have had `waitedSeconds`: the message that no scale answered,
+    // naming where the request went; "" when one did or the listener's failure was shown.
+    std::string scanFoundNothing(int waitedSeconds) const;
+    // Once the test's answers have had their time: every tested row that is still blank
+    // says "No answer" (a late answer still turns it into "Connected"). True when a row
+    // changed.
+    bool markUnanswered();
+
     // A datagram of the listener, and one 38-byte reply cut from the datagrams.
     void OnDatagram(std::span<const std::uint8_t> datagram);
     void OnScanReply(const ScanReplyBytes& reply);
@@ -92,6 +101,9 @@ private:
     Dependencies m_deps;
     ScanReassembly m_reassembly;
     std::atomic<bool> m_bindReported{false};
+    int m_scanAnswers = 0;             // valid replies since the last Scan
+    std::vector<std::string> m_tested; // addresses the last connection test asked
+
     ScaleQueryWorker m_queries;
     std::unique_ptr<CUDPServer> m_listener; // last: its thread posts into the members above
 };

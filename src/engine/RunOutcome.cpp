@@ -182,6 +182,24 @@ std::vector<std::string> progressLines(const RunSummary& run, std::size_t maxSca
     return lines;
 }
 
+std::string noRunText(NoRunReason reason, const std::string& detail)
+{
+    switch (reason) {
+    case NoRunReason::NothingNew:
+        return "Nothing to send: no file newer than the last run matches " + codePageToUtf8(detail);
+    case NoRunReason::NoPattern:
+        return "Nothing to send: no PLU folder, prefix and extension are set (PLU File Setting)";
+    case NoRunReason::StillBeingWritten:
+        return "Not sent yet: " + baseName(detail) +
+               " is still being written; it goes once it has settled";
+    case NoRunReason::WindowOpen:
+        return "Not sent: close the settings window first";
+    case NoRunReason::Busy:
+        return "A run is sending already";
+    }
+    return {};
+}
+
 bool notifyOnFailure(const std::string& tarvikIni)
 {
     std::string value = readProfileString("NOTIFY", "On Failure", "1", 16, tarvikIni);

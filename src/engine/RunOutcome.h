@@ -24,7 +24,19 @@ bool runHasWarnings(const RunSummary& summary);
 // run's files with their line counts, then one line per scale with its records so far. At
 // most `maxScales` scales get a line of their own; the rest share one.
 std::vector<std::string> progressLines(const RunSummary& run, std::size_t maxScales = 8);
-// [NOTIFY] "On Failure": on unless it says 0, no, off or false.
+// Why a Direct Download sent nothing, as the tray says it (UTF-8). `detail`: the search
+// pattern for NothingNew, the file for StillBeingWritten.
+enum class NoRunReason
+{
+    NothingNew,
+    NoPattern,
+    StillBeingWritten,
+    WindowOpen,
+    Busy
+};
+std::string noRunText(NoRunReason reason, const std::string& detail);
+// [NOTIFY] "On Failure": on unless it says 0, no, off or false. It switches every
+// notification: with it off, a Direct Download answers with the icon's state alone.
 bool notifyOnFailure(const std::string& tarvikIni);
 
 } // namespace ostrel

@@ -23,9 +23,9 @@ void UpdateController::onTimerTick()
 {
     m_impl->onTimerTick();
 }
-void UpdateController::onDirectDownload()
+std::string UpdateController::onDirectDownload()
 {
-    m_impl->onDirectDownload();
+    return m_impl->onDirectDownload();
 }
 void UpdateController::onCopyData(int code)
 {

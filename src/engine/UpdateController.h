@@ -53,7 +53,9 @@ public:
 
     // The triggers, each in its own order of steps.
     void onTimerTick();
-    void onDirectDownload();
+    // Direct Download: "" when a run started or a message said why none could; else why
+    // nothing was sent, in words for the user (UTF-8), so the click never goes unanswered.
+    std::string onDirectDownload();
     void onCopyData(int code); // 82 run, 1094 reload and run; others do nothing
     void onReloadSettings();
     // [CYCLE] "WATCH FOLDER": the descriptor to wait on (the same for the controller's life,

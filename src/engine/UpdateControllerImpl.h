@@ -33,7 +33,7 @@ public:
 
     void startUp();
     void onTimerTick();
-    void onDirectDownload();
+    std::string onDirectDownload();
     void onCopyData(int code);
     void onReloadSettings();
     void onFolderActivity();

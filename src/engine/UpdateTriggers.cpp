@@ -2,6 +2,7 @@
 // resend) and what they load and find before a run starts.
 #include "engine/LayoutCheck.h"
 #include "engine/RunBlocks.h"
+#include "engine/RunOutcome.h"
 #include "engine/RunSettings.h"
 #include "engine/UpdateControllerImpl.h"
 #include "format/LayoutKeys.h"
@@ -329,16 +330,36 @@ void UpdateController::Impl::onTimerTick()
     triggeredRun(pattern(), "timer");
 }
 
-void UpdateController::Impl::onDirectDownload()
+std::string UpdateController::Impl::onDirectDownload()
 {
     m_run.stopTimer();
     loadSettings();
     makeStamp();
     setPattern(readSearchPattern(m_deps.paths.tarvikIni));
-    if (!triggeredRun(pattern(), "direct-download") && m_settleWaitMs == 0) {
+    const std::string current = pattern();
+    // Taken before the trigger: a run it starts makes the engine busy.
+    const bool windowOpen = m_run.windowOpen();
+    const bool busy = m_run.runBusy();
+    if (triggeredRun(current, "direct-download")) {
+        return {};
+    }
+    if (m_settleWaitMs == 0) {
         // Waiting for a reload to restart it would leave the shop without updates.
         m_run.restartTimer();
     }
+    if (!settingsError().empty() || m_holder.scaleCount() == 0) {
+        return {}; // its message box said why
+    }
+    if (windowOpen) {
+        return noRunText(NoRunReason::WindowOpen, {});
+    }
+    if (busy) {
+        return noRunText(NoRunReason::Busy, {});
+    }
+    if (!m_stillBeingWritten.empty()) {
+        return noRunText(NoRunReason::StillBeingWritten, m_stillBeingWritten.front());
+    }
+    return noRunText(current.empty() ? NoRunReason::NoPattern : NoRunReason::NothingNew, current);
 }
 
 void UpdateController::Impl::onCopyData(int code)

@@ -84,6 +84,20 @@ TEST(AutostartCommandLine, TakesOnOrOffOnly)
     EXPECT_EQ(parseCommandLine({"--once", "--version"}).mode, CommandLine::Mode::Version);
 }
 
+TEST(SendCommandLine, StartGoesWithSendOnly)
+{
+    const CommandLine action = parseCommandLine({"--start", "--send", "plu-file-setting"});
+    EXPECT_EQ(action.mode, CommandLine::Mode::Send);
+    EXPECT_TRUE(action.start);
+    EXPECT_EQ(action.message, InstanceMessage::pluFileSetting());
+    EXPECT_EQ(parseCommandLine({"--send=configure"}).message, InstanceMessage::configure());
+    EXPECT_FALSE(parseCommandLine({"--send", "configure"}).start);
+    EXPECT_EQ(parseCommandLine({"--start"}).error, "--start goes with --send");
+    EXPECT_EQ(parseCommandLine({"--send", "show"}).error,
+              "unknown message 'show' for --send (use run, reload-and-run, exit, configure or "
+              "plu-file-setting)");
+}
+
 TEST(AutostartCommandLine, HelpAndVersionFitEightyColumns)
 {
     std::istringstream help(std::string(usageText()) + versionText());

@@ -32,6 +32,35 @@ TEST(InstanceFrames, RoundTripAndRejects)
     EXPECT_FALSE(instanceMessageFromName("stop"));
 }
 
+TEST(InstanceFrames, EveryKindHasItsOwnBytesAndOnlyItsCode)
+{
+    // Kinds 1 to 3 keep the bytes older programs send; the ways into the windows follow.
+    const struct
+    {
+        const char* name; // for --send, "" when none
+        InstanceMessage message;
+        std::string_view frame;
+    } kinds[] = {
+        {"", InstanceMessage::copyData(1094), {"OSTR\x01\x01\x46\x04", 8}},
+        {"exit", InstanceMessage::exit(), {"OSTR\x01\x02\x00\x00", 8}},
+        {"", InstanceMessage::runFull(), {"OSTR\x01\x03\x52\x00", 8}},
+        {"configure", InstanceMessage::configure(), {"OSTR\x01\x04\x00\x00", 8}},
+        {"plu-file-setting", InstanceMessage::pluFileSetting(), {"OSTR\x01\x05\x00\x00", 8}},
+        {"", InstanceMessage::show(), {"OSTR\x01\x06\x46\x04", 8}},
+    };
+    for (const auto& kind : kinds) {
+        const auto frame = encodeInstanceMessage(kind.message);
+        EXPECT_EQ(std::string_view(frame.data(), frame.size()), kind.frame) << kind.name;
+        EXPECT_EQ(decodeInstanceMessage(kind.frame), kind.message) << kind.name;
+        if (*kind.name != '\0') {
+            EXPECT_EQ(instanceMessageFromName(kind.name), kind.message);
+        }
+    }
+    EXPECT_FALSE(decodeInstanceMessage(std::string_view("OSTR\x01\x04\x52\x00", 8)));
+    EXPECT_FALSE(decodeInstanceMessage(std::string_view("OSTR\x01\x06\x52\x00", 8)));
+    EXPECT_FALSE(instanceMessageFromName("show")); // a second start's own
+}
+
 class SingleInstanceLive : public ::testing::Test
 {
 protected:
@@ -98,6 +127,14 @@ TEST_F(SingleInstanceLive, ARefusedKindIsAnsweredWithTheReasonAndNotHandled)
     });
     EXPECT_TRUE(pump(taken));
     EXPECT_EQ(received, (std::vector<InstanceMessage>{InstanceMessage::copyData(82)}));
+    // A program without windows refuses to open one, and says why.
+    server.refuse(InstanceMessage::Kind::Configure);
+    auto windowless = std::async(std::launch::async, [&] {
+        return sendToRunningInstance(m_paths, InstanceMessage::configure(), 3000, &error);
+    });
+    EXPECT_FALSE(pump(windowless));
+    EXPECT_TRUE(error.contains(QStringLiteral("has no windows"))) << error.toStdString();
+    EXPECT_EQ(received.size(), 1u);
 }
 
 TEST_F(SingleInstanceLive, APathErrorAcquiresAndSendsNothing)

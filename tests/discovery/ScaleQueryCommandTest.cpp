@@ -85,8 +85,8 @@ struct CommandFixture
 
 TEST(ScaleQueryCommand, ScanFindsTheScalesAndSaveRegistersThem)
 {
-    sim::SimChildProcess simulator({"--scan-port", "0", "--scan-bind", "127.255.255.255", "--scale",
-                                    "127.0.0.2:0", "--scale", "127.0.0.3:0:QV7100MN:123,4,15,2"});
+    sim::SimChildProcess simulator({"--scan-port", "0", "--scale", "127.0.0.2:0", "--scale",
+                                    "127.0.0.3:0:QV7100MN:123,4,15,2"});
     test::ScopedEnv broadcast("OSTREL_SCAN_BROADCAST",
                               "127.255.255.255:" + std::to_string(simulator.scanPort()));
     CommandFixture f("[CYCLE]\nUpdate Cycle=minutes\nUpdate Interval=5\n"

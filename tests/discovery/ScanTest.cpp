@@ -110,6 +110,14 @@ TEST(ScanWire, RequestIs530202FromTheScanPortToPort65535)
     EXPECT_EQ(f.discovery.Scan(), CUDPServer::kSent);
     ASSERT_EQ(f.discovery.listenerPort(), scanPort);
     EXPECT_EQ(scales.receiveFrom(scanPort), (std::vector<std::uint8_t>{0x53, 0x02, 0x02}));
+    // Before any reply, the scan says where it asked.
+    const std::string nothing = f.discovery.scanFoundNothing(5);
+    EXPECT_EQ(nothing.substr(0, nothing.find('\n')), "No scale answered the scan.");
+    EXPECT_NE(nothing.find("went to 127.255.255.255, UDP port 65535, and answers were awaited "
+                           "on UDP port " +
+                           std::to_string(scanPort) + " for 5 seconds"),
+              std::string::npos)
+        << nothing;
 
     // A reply to the scan port comes back to the listener and, once posted, is handled.
     Receiver scale;
@@ -119,6 +127,7 @@ TEST(ScanWire, RequestIs530202FromTheScanPortToPort65535)
         ::usleep(10000);
     }
     EXPECT_EQ(f.discovery.connections().port("127.0.0.9_-1"), 3001);
+    EXPECT_EQ(f.discovery.scanFoundNothing(5), "");
 }
 
 TEST(ScanWire, SendResultsAndABadOverride)
@@ -152,8 +161,15 @@ TEST(ScanWire, ABindFailureIsShownOncePerScanAndRetried)
     f.discovery.Scan();
     ::usleep(50000);
     f.posted.drain();
-    ASSERT_EQ(f.errors, std::vector<std::string>{CUDPServer::kBindFailedMessage});
+    ASSERT_EQ(f.errors.size(), 1u);
+    EXPECT_EQ(f.errors[0], std::string(CUDPServer::kBindFailedMessage) + "\nUDP port " +
+                               std::to_string(holder.port) +
+                               " is in use by another program (another Ostrel, or a scale "
+                               "tool), so the scales' answers cannot be heard. Close that "
+                               "program, or give [COMMUNICATION] SCAN PORT in Tarvik.ini a "
+                               "free port.");
     EXPECT_EQ(f.discovery.listenerPort(), 0);
+    EXPECT_EQ(f.discovery.scanFoundNothing(5), "") << "the failure said it already";
 }
 
 TEST(ScanReplies, Reassembly)

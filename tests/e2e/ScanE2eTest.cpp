@@ -22,9 +22,8 @@ struct ScanningScales
 
     ScanningScales(const Shop& shop, const std::vector<std::string>& scales)
     {
-        std::vector<std::string> argv{OSTREL_SCALE_SIM_PATH, "--db", shop.db(),
-                                      "--scan-port",         "0",    "--scan-bind",
-                                      "127.255.255.255"};
+        // The default scan bind, 127.0.0.1, hears the loopback broadcast too.
+        std::vector<std::string> argv{OSTREL_SCALE_SIM_PATH, "--db", shop.db(), "--scan-port", "0"};
         for (const auto& scale : scales) {
             argv.push_back("--scale");
             argv.push_back(scale);

@@ -90,8 +90,8 @@ public:
 
     CMainDlg& start()
     {
-        mainDlg =
-            std::make_unique<CMainDlg>(CMainDlg::Dependencies{paths, library, sink, timer, clock});
+        mainDlg = std::make_unique<CMainDlg>(CMainDlg::Dependencies{
+            paths, library, sink, timer, clock, [this] { return trayThere; }});
         mainDlg->OnCreate();
         mainDlg->OnInitDialog();
         return *mainDlg;
@@ -118,6 +118,7 @@ public:
 
     FakeScaleLibrary library;
     ProbingMessageSink sink;
+    bool trayThere = true; // what the main window finds when it looks for a tray
     std::unique_ptr<CMainDlg> mainDlg;
 };
 

@@ -112,8 +112,8 @@ private slots:
     void scanFillsTheListSaveRegistersAndARunSendsToAll()
     {
         sim::SimChildProcess simulator({"--db", m_dir.file("sim.sqlite"), "--scan-port", "0",
-                                        "--scan-bind", "127.255.255.255", "--scale", "127.0.0.2:0",
-                                        "--scale", "127.0.0.3:0:QV7600:250,3,12,7", "--scale",
+                                        "--scale", "127.0.0.2:0", "--scale",
+                                        "127.0.0.3:0:QV7600:250,3,12,7", "--scale",
                                         "127.0.0.4:0:QV7100MN:123,4,15,2"});
         // Only the simulator's own scan port hears the request, on loopback.
         test::ScopedEnv broadcast("OSTREL_SCAN_BROADCAST",
@@ -155,7 +155,7 @@ private slots:
         }
     }
 
-    void connectionTestMarksTheScalesThatAnswer()
+    void connectionTestMarksEveryScaleAndSaveKeepsALongStoredName()
     {
         sim::SimChildProcess simulator(
             {"--no-scan", "--scale", "127.0.0.2:0", "--scale", "127.0.0.3:0:QV7600"});
@@ -167,19 +167,98 @@ private slots:
                                      kScanSettings);
         CConfigDlg* config = program.open();
         QTreeWidget* list = config->scaleList();
+        // A name stored for the third row after the window loaded it without one: the answer
+        // brings it in whole, not cut to 49 bytes.
+        const std::string longName = "Cheese and charcuterie counter at the back, left of bakery";
+        QVERIFY(longName.size() > 49);
+        test::writeFile(program.folder.paths.tarvikIni,
+                        test::readFile(program.folder.paths.tarvikIni) +
+                            "[IPNAME]\n127.000.000.003=" + longName + "\n");
         clickButton(config, "connectionTestButton");
         QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItem(2)->text(CConfigDlg::ConnectionColumn),
                                   QStringLiteral("Connected"), 15000);
         QTRY_COMPARE(list->topLevelItem(0)->text(CConfigDlg::ConnectionColumn),
                      QStringLiteral("Connected"));
-        QTRY_VERIFY(!program.mainDlg->configDlg()->discovery()->queriesBusy());
-        QTest::qWait(100); // answers already on their way are in
-        QCOMPARE(list->topLevelItem(1)->text(CConfigDlg::ConnectionColumn), QString());
+        // The scale that is down does not stay blank.
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItem(1)->text(CConfigDlg::ConnectionColumn),
+                                  QStringLiteral("No answer"), 20000);
         QCOMPARE(list->topLevelItem(1)->text(CConfigDlg::VersionColumn), QStringLiteral("old"));
         QCOMPARE(list->topLevelItem(2)->text(CConfigDlg::ModelColumn), QStringLiteral("QV7600"));
         QCOMPARE(list->topLevelItem(2)->text(CConfigDlg::VersionColumn),
                  QStringLiteral("1.00.1,1.0,1"));
+        QCOMPARE(list->topLevelItem(2)->text(CConfigDlg::NameColumn),
+                 QString::fromStdString(longName));
         QCOMPARE(list->topLevelItemCount(), 3);
+
+        clickButton(config, "saveButton");
+        QVERIFY(!config->isVisible());
+        const auto saved = readScaleListForWindow(program.folder.paths.tarvikIni);
+        QCOMPARE(saved.size(), std::size_t{3});
+        QCOMPARE(saved[2].name, longName);
+
+        // Opened again, the window shows no answer of the last test: the scales may be off now.
+        QVERIFY(chooseMenuItem(program.mainDlg->trayIcon().menu(), "configurationAction"));
+        QTRY_VERIFY(config->isVisible());
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            QCOMPARE(list->topLevelItem(row)->text(CConfigDlg::ConnectionColumn), QString());
+        }
+    }
+
+    void aScanThatHearsNothingSaysWhy()
+    {
+        // The scan port held by another program: the message names it and the cause, and the
+        // scan's end adds no second message.
+        const int held = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        QCOMPARE(::bind(held, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        socklen_t size = sizeof local;
+        ::getsockname(held, reinterpret_cast<sockaddr*>(&local), &size);
+        const int heldPort = ntohs(local.sin_port);
+        const int silent = closedPort();
+        test::ScopedEnv broadcast("OSTREL_SCAN_BROADCAST", "127.0.0.1:" + std::to_string(silent));
+        {
+            WindowProgram program;
+            program.folder.writeSettings(
+                {}, "[CYCLE]\nUpdate Cycle=minutes\nUpdate Interval=5\nDecimal Point=2\n"
+                    "[COMMUNICATION]\nSCAN PORT=" +
+                        std::to_string(heldPort) + "\n");
+            CConfigDlg* config = program.open();
+            program.sink.clear(); // "There is no scale!"
+            clickButton(config, "scanButton");
+            QTRY_COMPARE(program.sink.messages().size(), std::size_t{1});
+            QCOMPARE(QString::fromStdString(program.sink.messages()[0].text),
+                     QStringLiteral("Error: CUDPServer/Listen bind() failed.\nUDP port %1 is in "
+                                    "use by another program")
+                             .arg(heldPort) +
+                         QStringLiteral(" (another Ostrel, or a scale tool), so the scales' "
+                                        "answers cannot be heard. Close that program, or give "
+                                        "[COMMUNICATION] SCAN PORT in Tarvik.ini a free port."));
+            QTRY_VERIFY_WITH_TIMEOUT(config->findChild<QPushButton*>("scanButton")->isEnabled(),
+                                     10000);
+            QCOMPARE(program.sink.messages().size(), std::size_t{1});
+        }
+        ::close(held);
+
+        // A free port and nobody answering: once the scan's rest is over it says so, and where
+        // it asked.
+        WindowProgram program;
+        program.folder.writeSettings({}, kScanSettings);
+        CConfigDlg* config = program.open();
+        program.sink.clear();
+        clickButton(config, "scanButton");
+        QTRY_COMPARE_WITH_TIMEOUT(program.sink.messages().size(), std::size_t{1}, 10000);
+        const RecordingMessageSink::Message nothing = program.sink.messages()[0];
+        QCOMPARE(nothing.caption, std::string("Ostrel"));
+        const std::string listen = std::to_string(config->discovery()->listenerPort());
+        QCOMPARE(nothing.text, "No scale answered the scan.\nThe request went to 127.0.0.1, UDP "
+                               "port " +
+                                   std::to_string(silent) +
+                                   ", and answers were awaited on UDP port " + listen +
+                                   " for 5 seconds. Check that the scales are switched on and "
+                                   "on this computer's network, and that no firewall blocks "
+                                   "UDP port " +
+                                   listen + ". A scale on another network can be added with Add.");
     }
 
     void theWindowPaintsDuringATestOfTwentySilentScales()

@@ -24,9 +24,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ostrel::test::TempDir dir;
     ostrel::sim::SimChildProcess simulator(
-        {"--db", dir.file("sim.sqlite"), "--scan-port", "0", "--scan-bind", "127.255.255.255",
-         "--scale", "127.0.0.2:0", "--scale", "127.0.0.3:0:QV7600:250,3,12,7", "--scale",
-         "127.0.0.4:0:QV7100MN:123,4,15,2"});
+        {"--db", dir.file("sim.sqlite"), "--scan-port", "0", "--scale", "127.0.0.2:0", "--scale",
+         "127.0.0.3:0:QV7600:250,3,12,7", "--scale", "127.0.0.4:0:QV7100MN:123,4,15,2"});
     ::setenv("OSTREL_SCAN_BROADCAST",
              ("127.255.255.255:" + std::to_string(simulator.scanPort())).c_str(), 1);
 
@@ -36,7 +35,9 @@ int main(int argc, char** argv)
                              "127.000.000.002=Deli\n127.000.000.003=Meat\n");
     ostrel::TcpScaleLibrary library{ostrel::TcpScaleLibraryOptions{}};
     ostrel::RecordingMessageSink sink;
-    ostrel::CMainDlg mainDlg({folder.paths, library, sink, folder.timer, folder.clock});
+    // As with a tray: only the configuration window is on the screen.
+    ostrel::CMainDlg mainDlg(
+        {folder.paths, library, sink, folder.timer, folder.clock, [] { return true; }});
     mainDlg.OnCreate();
     mainDlg.OnInitDialog();
     ostrel::CConfigDlg* config = mainDlg.configDlg();

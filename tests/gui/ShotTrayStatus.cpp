@@ -1,4 +1,4 @@
-// Test-only entry point for scripts/screenshots.sh: the tray's three icons with the tooltip after
+// Test-only entry point for scripts/screenshots.sh: the tray's four icons with the tooltip after
 // a failed run, and the first-run question, each grabbed into the PNG named on the command line.
 #include "engine/RunOutcome.h"
 #include "format/FirstRun.h"
@@ -67,7 +67,8 @@ int main(int argc, char** argv)
     const std::pair<TrayStatus::State, const char*> states[] = {
         {TrayStatus::State::Idle, "idle"},
         {TrayStatus::State::Busy, "run in progress"},
-        {TrayStatus::State::Failed, "last run failed"}};
+        {TrayStatus::State::Failed, "last run failed"},
+        {TrayStatus::State::Succeeded, "Direct Download done"}};
     int column = 0;
     for (const auto& [state, text] : states) {
         auto* small = new QLabel(&tray);
@@ -86,13 +87,13 @@ int main(int argc, char** argv)
     tip->setAutoFillBackground(true);
     tip->setFrameShape(QFrame::Box);
     tip->setMargin(4);
-    grid->addWidget(tip, 3, 0, 1, 3, Qt::AlignLeft);
+    grid->addWidget(tip, 3, 0, 1, 4, Qt::AlignLeft);
     auto* notice = new QLabel(QStringLiteral("<b>Ostrel: the last run failed</b><br>") +
                                   QString::fromStdString(ostrel::failureNotice(summary)),
                               &tray);
     notice->setFrameShape(QFrame::StyledPanel);
     notice->setMargin(6);
-    grid->addWidget(notice, 4, 0, 1, 3, Qt::AlignLeft);
+    grid->addWidget(notice, 4, 0, 1, 4, Qt::AlignLeft);
     if (!grabInto(tray, argv[1])) {
         return 1;
     }

@@ -4,7 +4,9 @@
 
 #include "app/CUpdaterApp.h"
 #include "platform/Registry.h"
+#include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"
+#include "ui/shell/CNoTrayDlg.h"
 #include "ui/shell/DialogUnits.h"
 
 #include <QLabel>
@@ -58,6 +60,76 @@ private slots:
         menu.popup(QPoint(10, 10));
         QCOMPARE(actions[0]->text(), QStringLiteral("Configuration"));
         menu.hide();
+    }
+
+    void withoutATrayTheOstrelWindowStandsInForIt()
+    {
+        TrayProgram program;
+        program.trayThere = false;
+        CMainDlg& mainDlg = program.start();
+        CNoTrayDlg& window = mainDlg.noTrayDlg();
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Ostrel"));
+        QVERIFY(window.parentWidget() == nullptr); // a window of its own, in the task bar
+        // The menu's commands, in its order and with its ids.
+        const QList<QPair<const char*, QString>> buttons{
+            {"configurationButton", "Configuration"},
+            {"pluFileSettingButton", "PLU File Setting"},
+            {"aboutButton", "About"},
+            {"directDownloadButton", "Direct Download"},
+            {"exitButton", "Exit"}};
+        const QList<int> ids{32773, 32774, 32775, 32776, 65535};
+        int lastTop = -1;
+        for (int i = 0; i < buttons.size(); ++i) {
+            auto* button = window.findChild<QPushButton*>(buttons[i].first);
+            QVERIFY2(button != nullptr, buttons[i].first);
+            QCOMPARE(button->text(), buttons[i].second);
+            QCOMPARE(button->property("controlId").toInt(), ids[i]);
+            QVERIFY(button->geometry().top() > lastTop);
+            QVERIFY(window.rect().contains(button->geometry()));
+            lastTop = button->geometry().top();
+        }
+        auto* note = window.findChild<QLabel*>("backgroundNote");
+        QVERIFY(note->text().contains(QStringLiteral("keeps running in the background")));
+        auto* status = window.findChild<QLabel*>("statusText");
+        QCOMPARE(status->text(), mainDlg.trayStatus().toolTip());
+
+        // Configuration and PLU File Setting open from the buttons.
+        clickButton(&window, "configurationButton");
+        QTRY_VERIFY(mainDlg.configDlg()->isVisible());
+        clickButton(mainDlg.configDlg(), "cancelButton");
+        QVERIFY(!mainDlg.configDlg()->isVisible());
+        QString modalTitle;
+        whenModal([&](QWidget* modal) {
+            modalTitle = modal->windowTitle();
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        clickButton(&window, "pluFileSettingButton");
+        QCOMPARE(modalTitle, QStringLiteral("Select"));
+
+        // Direct Download answers in the window's status, as in the tooltip.
+        clickButton(&window, "directDownloadButton");
+        QVERIFY(status->text().contains(QStringLiteral("Nothing to send")));
+        QCOMPARE(status->text(), mainDlg.trayStatus().toolTip());
+
+        // A tray comes: the icon takes over; it goes: the window is back.
+        program.trayThere = true;
+        mainDlg.checkTray();
+        QVERIFY(!window.isVisible());
+        program.trayThere = false;
+        mainDlg.checkTray();
+        QVERIFY(window.isVisible());
+
+        // Closed, the program runs on; a second start brings the window back.
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!mainDlg.hasEnded());
+        mainDlg.showWayIn();
+        QVERIFY(window.isVisible());
+        QSignalSpy ended(&mainDlg, &CMainDlg::ended);
+        clickButton(&window, "exitButton");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!window.isVisible());
     }
 
     void noScaleMessageComesWithTheIconInPlace()
@@ -244,7 +316,8 @@ private slots:
         const test::ScopedEnv env("OSTREL_REGISTRY", program.dir.file("registry.ini"));
         const InstancePaths instance{QString::fromStdString(program.dir.file("ostrel.lock")),
                                      QString::fromStdString(program.dir.file("ostrel.socket"))};
-        CUpdaterApp app(instance, program.paths, {program.library, program.sink, program.clock});
+        CUpdaterApp app(instance, program.paths,
+                        {program.library, program.sink, program.clock, [] { return true; }});
         QCOMPARE(app.InitInstance(), CUpdaterApp::Start::Running);
         CMainDlg& mainDlg = *app.mainDlg();
 
@@ -281,6 +354,15 @@ private slots:
         QVERIFY(mainDlg.progress().existing() != nullptr);
         program.library.pump();
         QTRY_VERIFY(!mainDlg.controller().runBusy());
+
+        // The desktop entry's actions and a second start from the menu open the windows.
+        QVERIFY(send(InstanceMessage::configure()));
+        QTRY_VERIFY(mainDlg.configDlg()->isVisible());
+        clickButton(mainDlg.configDlg(), "cancelButton");
+        QVERIFY(send(InstanceMessage::show()));
+        QTRY_VERIFY(mainDlg.configDlg()->isVisible()); // with a tray: Configuration
+        clickButton(mainDlg.configDlg(), "cancelButton");
+        QVERIFY(!mainDlg.noTrayDlg().isVisible());
 
         // Any other code does nothing; exit ends the program.
         program.library.clearCalls();

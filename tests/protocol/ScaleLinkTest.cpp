@@ -389,11 +389,15 @@ TEST_F(ScaleLink, InformationRequestsGetTheModelAndVersionValues)
 
 TEST_F(ScaleLink, TheScanRequestGetsOneCorrectReplyPerScale)
 {
-    InProcessSim sim({"--scan-port", "0", "--scan-bind", "127.0.0.1", "--scale",
-                      "127.0.0.2:0:QV7100", "--scale", "127.0.0.3:0:TZ47"});
+    // Bound to 127.0.0.1 by default, the responder hears the loopback broadcast too, and
+    // answers from its own address.
+    InProcessSim sim(
+        {"--scan-port", "0", "--scale", "127.0.0.2:0:QV7100", "--scale", "127.0.0.3:0:TZ47"});
     asio::io_context io;
     asio::ip::udp::socket socket(io, {asio::ip::make_address_v4("127.0.0.1"), 0});
-    const asio::ip::udp::endpoint target(asio::ip::make_address_v4("127.0.0.1"), sim.scanPort());
+    socket.set_option(asio::socket_base::broadcast(true));
+    const asio::ip::udp::endpoint target(asio::ip::make_address_v4("127.255.255.255"),
+                                         sim.scanPort());
     // Garbage first: ignored, and the responder keeps going.
     socket.send_to(asio::buffer(std::string("\x53\x02\x03junk")), target);
     socket.send_to(asio::buffer(scanRequest()), target);
@@ -404,6 +408,7 @@ TEST_F(ScaleLink, TheScanRequestGetsOneCorrectReplyPerScale)
         asio::ip::udp::endpoint from;
         const std::size_t n = socket.receive_from(asio::buffer(raw), from);
         ASSERT_EQ(n, kScanReplySize);
+        EXPECT_EQ(from.address().to_string(), "127.0.0.1");
         std::copy_n(raw.begin(), n, buffer.begin());
         replies[buffer[13]] = buffer;
     }

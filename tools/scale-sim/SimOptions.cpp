@@ -264,9 +264,12 @@ Options:
                     Without it the simulator does not answer scans at all.
                     A request 53 02 02 gets one 38-byte reply per scale, sent
                     to the sender's address and port.
-  --scan-bind ADDR  Address the scan socket binds (default 127.0.0.1). Give
-                    0.0.0.0 only inside a network namespace of your own: it
-                    answers broadcasts on every interface.
+  --scan-bind ADDR  Address the scan socket binds (default 127.0.0.1). A
+                    loopback address also hears the loopback broadcast
+                    127.255.255.255 (OSTREL_SCAN_BROADCAST=127.255.255.255
+                    points the program's scan there). Give 0.0.0.0 only
+                    inside a network namespace of your own: it answers
+                    broadcasts on every interface.
   --no-scan         Do not answer the scale scan, even with --scan-port.
   --verbose         Log every frame on stderr.
   --help            Show this text.

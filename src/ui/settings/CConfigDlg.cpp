@@ -165,6 +165,9 @@ CConfigDlg::CConfigDlg(SettingsPaths paths, SettingsHolder& holder, MessageSink&
     m_scanRest->setSingleShot(true);
     m_scanRest->setInterval(kScanRestMs);
     connect(m_scanRest, &QTimer::timeout, this, &CConfigDlg::endScanRest);
+    m_answerWait->setSingleShot(true);
+    m_answerWait->setInterval(kAnswerWaitMs);
+    connect(m_answerWait, &QTimer::timeout, this, &CConfigDlg::endAnswerWait);
     connect(connectionTest, &QPushButton::clicked, this, &CConfigDlg::OnConnectionTest);
     connect(browser, &QPushButton::clicked, this, [] {});
     connect(m_cycle->lineEdit(), &QLineEdit::textEdited, this, &CConfigDlg::fillCycleList);
@@ -208,13 +211,38 @@ void CConfigDlg::OnScan()
 void CConfigDlg::endScanRest()
 {
     m_scan->setEnabled(true);
+    if (!m_discovery || !isVisible()) {
+        return;
+    }
+    const std::string nothing = m_discovery->scanFoundNothing(kScanRestMs / 1000);
+    if (!nothing.empty()) {
+        m_messages.ShowMessage(nothing, "Ostrel", MessageIcon::Information);
+    }
 }
 
 void CConfigDlg::OnConnectionTest()
 {
-    if (m_discovery) {
-        m_discovery->ConnectionTest();
+    if (m_discovery && m_discovery->ConnectionTest()) {
+        m_answerWait->start();
     }
+}
+
+void CConfigDlg::endAnswerWait()
+{
+    if (m_discovery->queriesBusy()) {
+        m_answerWait->start(); // the time counts from the last query sent
+        return;
+    }
+    if (m_discovery->markUnanswered()) {
+        showScaleList();
+    }
+}
+
+void CConfigDlg::clearConnections()
+{
+    m_answerWait->stop();
+    m_holder.scaleTable().clearConnections();
+    showScaleList();
 }
 
 void CConfigDlg::Load()

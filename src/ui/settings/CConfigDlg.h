@@ -90,6 +90,12 @@ public:
                          std::function<bool()> runBusy, ScaleQueryPauses pauses = {});
     ScaleDiscovery* discovery() const { return m_discovery.get(); }
     static constexpr int kScanRestMs = 5000;
+    // How long the test's answers get once the last query was sent, before a blank row says
+    // "No answer": longer than the scale link's connect and answer time limits.
+    static constexpr int kAnswerWaitMs = 5000;
+
+    // The window opens: what the last scan or test found is old news.
+    void clearConnections();
 
     QTreeWidget* scaleList() const { return m_list; }
 
@@ -106,6 +112,7 @@ protected:
 
 private:
     void endScanRest();
+    void endAnswerWait();
     void fillCycleList();
     void toggleChecks();
     void checkChanged(QTreeWidgetItem* item, int column);
@@ -120,7 +127,8 @@ private:
     QLineEdit* m_interval = nullptr;
     QComboBox* m_decimalPoint = nullptr;
     QPushButton* m_scan = nullptr;
-    QTimer* m_scanRest = new QTimer(this); // Scan rests after each click
+    QTimer* m_scanRest = new QTimer(this);   // Scan rests after each click
+    QTimer* m_answerWait = new QTimer(this); // the test's answers get their time
     // Answers from the library's and the query worker's threads reach the list through here.
     EventLoopCalls* m_calls = new EventLoopCalls(this);
     std::unique_ptr<ScaleDiscovery> m_discovery;

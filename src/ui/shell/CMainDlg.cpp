@@ -9,6 +9,7 @@
 #include "ui/format/CPluFileSettingDlg.h"
 #include "ui/settings/CConfigDlg.h"
 #include "ui/shell/CAboutDlg.h"
+#include "ui/shell/CNoTrayDlg.h"
 #include "ui/shell/DialogUnits.h"
 #include "ui/shell/ProgramIcon.h"
 
@@ -20,6 +21,7 @@ namespace ostrel {
 namespace {
 
 constexpr int kCopyDataReloadAndRun = 1094;
+constexpr int kTrayWatchMs = 2000;
 
 // Holds the window-open flag while a window opened from the menu is open. The menu still
 // works while one is open, so windows can nest: the flag falls with the last of them.
@@ -61,6 +63,16 @@ CMainDlg::CMainDlg(Dependencies deps, QWidget* parent)
     setFixedSize(DialogUnits(font()).size(95, 13));
     connect(&m_tray, &CTrayIcon::commandChosen, this, &CMainDlg::OnCommand);
     m_pluFileSettingDlg = new CPluFileSettingDlg(deps.paths, deps.messages, this);
+
+    m_trayAvailable = deps.trayAvailable ? std::move(deps.trayAvailable)
+                                         : [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    m_noTray = std::make_unique<CNoTrayDlg>();
+    connect(m_noTray.get(), &CNoTrayDlg::commandChosen, this, &CMainDlg::OnCommand);
+    connect(&m_status, &TrayStatus::changed, this, [this] {
+        m_noTray->showStatus(m_status.toolTip(), TrayStatus::icon(m_status.state()));
+    });
+    m_trayWatch.setInterval(kTrayWatchMs);
+    connect(&m_trayWatch, &QTimer::timeout, this, &CMainDlg::checkTray);
 }
 
 CMainDlg::~CMainDlg()
@@ -76,13 +88,40 @@ CMainDlg::~CMainDlg()
 
 bool CMainDlg::OnCreate()
 {
-    if (m_tray.Add(QStringLiteral("Ostrel"), programIcon())) {
+    m_tray.Add(QStringLiteral("Ostrel"), programIcon());
+    m_trayThere = m_trayAvailable();
+    m_trayWatch.start();
+    if (m_trayThere) {
         return true;
     }
-    std::fputs("ostrel: no system tray is available; running without the tray icon until "
-               "one appears (use 'ostrel --send exit' to end)\n",
+    std::fputs("ostrel: no system tray is available; the Ostrel window stands in for the tray "
+               "icon until one appears\n",
                stderr);
+    m_noTray->bringUp();
     return false;
+}
+
+void CMainDlg::checkTray()
+{
+    const bool there = m_trayAvailable();
+    if (there == m_trayThere || m_ended) {
+        return;
+    }
+    m_trayThere = there;
+    if (there) {
+        m_noTray->hide(); // Qt shows the requested icon in the new tray itself
+    } else {
+        m_noTray->bringUp();
+    }
+}
+
+void CMainDlg::showWayIn()
+{
+    if (m_trayThere) {
+        OnCommand(Command::Configuration);
+    } else {
+        m_noTray->bringUp();
+    }
 }
 
 void CMainDlg::OnInitDialog()
@@ -130,7 +169,9 @@ void CMainDlg::OnCommand(int commandId)
         openAbout();
         break;
     case Command::DirectDownload:
-        m_controller->onDirectDownload();
+        if (const std::string why = m_controller->onDirectDownload(); !why.empty()) {
+            m_status.nothingSent(why);
+        }
         break;
     case Command::Exit:
         OnExit();
@@ -174,6 +215,8 @@ void CMainDlg::OnExit()
         return;
     }
     m_ended = true;
+    m_trayWatch.stop();
+    m_noTray->hide();
     m_tray.Delete();
     writeExitRegistryValue();
     emit ended();
@@ -209,6 +252,9 @@ void CMainDlg::openConfiguration()
         // The window does not block: the flag stays up until it reports its hiding.
         m_configOpen = true;
         ++m_openWindows;
+    }
+    if (!m_config->isVisible()) {
+        m_config->clearConnections();
     }
     m_controller->setWindowOpen(true);
     m_config->show();

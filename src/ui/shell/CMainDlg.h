@@ -1,6 +1,7 @@
-// The hidden main window: owns what lives as long as the program (the tray icon, the progress
-// window, the update engine) and turns the menu commands, the timer, the messages of other
-// programs and the exit into the engine's operations. It is never shown.
+// The hidden main window: owns what lives as long as the program (the tray icon, the window
+// that stands in for it on a desktop without a tray, the progress window, the update engine)
+// and turns the menu commands, the timer, the messages of other programs and the exit into
+// the engine's operations. It is never shown.
 #pragma once
 
 #include "engine/RunServices.h"
@@ -10,9 +11,11 @@
 #include "ui/shell/ProgressWindow.h"
 #include "ui/shell/TrayStatus.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +23,7 @@ namespace ostrel {
 
 class CConfigDlg;
 class DescriptorWatch;
+class CNoTrayDlg;
 class CPluFileSettingDlg;
 class MessageSink;
 class ScaleLibrary;
@@ -37,13 +41,23 @@ public:
         MessageSink& messages;
         UpdateTimer& timer; // ticks come back through OnTimer
         const Clock& clock;
+        // Whether a tray is there now; unset, Qt's answer. Asked at creation and then
+        // every few seconds, as Qt tells nobody when a tray comes or goes.
+        std::function<bool()> trayAvailable = {};
     };
 
     explicit CMainDlg(Dependencies dependencies, QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // Window creation: the tray icon. False when no tray is there (the program runs on).
+    // Window creation: the tray icon. False when no tray is there: the program runs on and
+    // shows the no-tray window instead.
     bool OnCreate();
+    // Looks again whether a tray is there: when one came, the no-tray window hides and the
+    // icon takes over; when it went, the window comes back.
+    void checkTray();
+    // A second start from the menu: the no-tray window, or with a tray the configuration
+    // window.
+    void showWayIn();
     // The start-up: settings, timer, progress window, discovery, the first run.
     void OnInitDialog();
 
@@ -65,6 +79,7 @@ public:
     CTrayIcon& trayIcon() { return m_tray; }
     ProgressWindow& progress() { return m_progress; }
     TrayStatus& trayStatus() { return m_status; }
+    CNoTrayDlg& noTrayDlg() { return *m_noTray; }
     // The settings holder's window; null before OnInitDialog.
     CConfigDlg* configDlg() const { return m_config.get(); }
     CPluFileSettingDlg& pluFileSettingDlg() { return *m_pluFileSettingDlg; }
@@ -94,7 +109,12 @@ private:
     std::unique_ptr<CConfigDlg> m_config;
     bool m_configOpen = false;
     CPluFileSettingDlg* m_pluFileSettingDlg = nullptr; // one object for the program's life
-    int m_openWindows = 0;                             // windows from the menu that are open now
+    // A window of its own, not a child: it must show in the task bar like any program.
+    std::unique_ptr<CNoTrayDlg> m_noTray;
+    std::function<bool()> m_trayAvailable;
+    QTimer m_trayWatch;
+    bool m_trayThere = true;
+    int m_openWindows = 0; // windows from the menu that are open now
     bool m_ended = false;
 };
 
