@@ -58,8 +58,7 @@ std::string UpdateController::resend(const std::string& path, const std::string&
     return m_impl->resend(path, scaleFilter);
 }
 
-std::string UpdateController::previewLayout(PreviewLayout& layout,
-                                            std::vector<std::string>& files)
+std::string UpdateController::previewLayout(PreviewLayout& layout, std::vector<std::string>& files)
 {
     return m_impl->previewLayout(layout, files);
 }
