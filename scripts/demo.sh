@@ -68,6 +68,9 @@ for _ in $(seq 1 100); do
 done
 sed 's/^/   /' "${work}/sim.out"
 
+echo "== 4b. what the scales will get: ostrel --preview (sends nothing)"
+OSTREL_TRACE=0 "${bin}/src/app/ostrel" --preview | sed 's/^/   /'
+
 echo "== 5. one update run: ostrel --once"
 set +e
 OSTREL_TRACE=0 "${bin}/src/app/ostrel" --once

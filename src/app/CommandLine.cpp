@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "platform/Numbers.h"
+
 namespace ostrel {
 
 const char* usageText()
@@ -53,6 +55,17 @@ const char* usageText()
            "                     normal run with its journal and log lines; FILE is not\n"
            "                     renamed. For a scale that was reset or lost its items.\n"
            "                     Exit status as with --once\n"
+           "  --preview [FILE...] [--lines N] [--json]\n"
+           "                     show the records the data files a Direct Download would\n"
+           "                     take now (or the FILEs named) become, line by line, as a\n"
+           "                     run makes them (encoding, Start Row, columns, replacement\n"
+           "                     rules, prices with their decimal point); sends nothing and\n"
+           "                     writes no settings. The first N lines of each file\n"
+           "                     (default 20); a value a rule changed is marked '*'.\n"
+           "                     --json prints a document (see docs/preview.md). Exit\n"
+           "                     status 0 when every line shown makes a record, 1 when a\n"
+           "                     line was skipped or a number read only in part, 2 on a\n"
+           "                     settings error (the checks of a run)\n"
            "  --status           print how the last run went (from last-run.json) and\n"
            "                     exit 0 when it succeeded, 1 when it did not or no run\n"
            "                     is recorded\n"
@@ -222,6 +235,21 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 break;
             }
             setMode(CommandLine::Mode::Send, "--send");
+        } else if (arg == "--preview") {
+            setMode(CommandLine::Mode::Preview, arg);
+        } else if (arg == "--lines" || arg.rfind("--lines=", 0) == 0) {
+            const auto value = arg == "--lines" ? valueOf(arg) : arg.substr(8);
+            if (!value) {
+                break;
+            }
+            const int lines = atoiText(*value);
+            if (lines < 1 || value->find_first_not_of("0123456789") != std::string::npos) {
+                line.error = "--lines wants a number of lines from 1 on, not '" + *value + "'";
+                break;
+            }
+            line.previewLines = lines;
+        } else if (line.mode == CommandLine::Mode::Preview && !arg.starts_with("-")) {
+            line.previewFiles.push_back(arg);
         } else if (arg == "--documents" || arg.rfind("--documents=", 0) == 0) {
             const auto value = arg == "--documents" ? valueOf(arg) : arg.substr(12);
             if (!value) {
@@ -241,8 +269,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         line.error = "--save goes with --scan";
     }
     if (line.error.empty() && line.json && line.mode != CommandLine::Mode::Once &&
-        line.mode != CommandLine::Mode::Resend) {
-        line.error = "--json goes with --once or --resend";
+        line.mode != CommandLine::Mode::Resend && line.mode != CommandLine::Mode::Preview) {
+        line.error = "--json goes with --once, --resend or --preview";
     }
     if (line.error.empty() && line.full) {
         if (line.mode == CommandLine::Mode::Send && line.message &&
@@ -251,6 +279,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         } else if (line.mode != CommandLine::Mode::Once) {
             line.error = "--full goes with --once or --send run";
         }
+    }
+    if (line.error.empty() && line.previewLines != CommandLine{}.previewLines &&
+        line.mode != CommandLine::Mode::Preview) {
+        line.error = "--lines goes with --preview";
     }
     if (line.error.empty() && !line.scale.empty() && line.mode != CommandLine::Mode::Resend) {
         line.error = "--scale goes with --resend";

@@ -23,6 +23,7 @@ struct CommandLine
         Test,       // ask every registered scale for its information and print the list
         Status,     // the last run's result
         Resend,     // one data file sent again to every scale or to one
+        Preview,    // the records the data files would become, sent nowhere
         Help,
         Version
     };
@@ -34,6 +35,8 @@ struct CommandLine
     bool save = false;                      // --save with --scan
     bool json = false;                      // --once prints the run's result document
     std::string resendFile;                 // for Resend
+    std::vector<std::string> previewFiles;  // for Preview: the files named, none for the folder's
+    int previewLines = 20;                  // --lines N with --preview
     std::string scale;                      // --scale IP[:PORT] with --resend
     bool full = false;                      // --full with --once or --send run
     bool start = false;                     // --start with --send: start Ostrel when none runs

@@ -171,6 +171,8 @@ int runProgram(const CommandLine& commandLine, int& argc, char** argv)
     case CommandLine::Mode::Scan:
     case CommandLine::Mode::Test:
         return runScaleQuery(commandLine, argc, argv);
+    case CommandLine::Mode::Preview:
+        return runPreview(commandLine, argc, argv);
     case CommandLine::Mode::Status:
         return runStatus();
     case CommandLine::Mode::Tray:

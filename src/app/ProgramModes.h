@@ -19,6 +19,8 @@ struct OnceOptions
 // ostrel --once [--json] and --resend: one "Direct Download" in the foreground (as many runs
 // as the waiting files need), or one file sent again.
 int runOnce(const OnceOptions& options, int& argc, char** argv);
+// ostrel --preview [FILE...] [--lines N] [--json].
+int runPreview(const CommandLine& commandLine, int& argc, char** argv);
 // ostrel --scan [--save] and --test.
 int runScaleQuery(const CommandLine& commandLine, int& argc, char** argv);
 

@@ -37,7 +37,8 @@ std::string fieldName(const std::vector<PluField>& fields, int number)
     return it != fields.end() ? it->name : "field " + std::to_string(number);
 }
 
-// The fields the layout fills, in its order, without the action marker.
+// The fields the layout fills besides department, PLU number, price and item code (shown on
+// their own), in its order, without the action marker.
 std::vector<int> mappedFields(const PreviewLayout& layout)
 {
     std::vector<int> numbers;
@@ -54,7 +55,9 @@ std::vector<int> mappedFields(const PreviewLayout& layout)
     }
     std::vector<int> unique;
     for (const int number : numbers) {
-        if (slotForField(number) != nullptr &&
+        const bool shownApart = number == kDepartmentField || number == kPluField ||
+                                number == kPriceField || number == kItemCodeField;
+        if (!shownApart && slotForField(number) != nullptr &&
             std::find(unique.begin(), unique.end(), number) == unique.end()) {
             unique.push_back(number);
         }

@@ -46,7 +46,7 @@ struct PreviewLine
     long long pluNumber = 0;
     long long itemCode = 0;
     std::string price;                // "3.50" with the price decimals
-    std::vector<PreviewField> fields; // every field the layout maps, in its order
+    std::vector<PreviewField> fields; // every other field the layout maps, in its order
     std::string partialRead;          // "price 'n/a' read as 0", "" when read whole
     RecordBytes record{};
 };

@@ -153,5 +153,57 @@ TEST(RunResultE2e, JsonOnlyWithOnce)
     EXPECT_THAT(run.err, HasSubstr("--json goes with --once"));
 }
 
+TEST(RunResultE2e, PreviewShowsWhatTheScalesThenStore)
+{
+    Shop shop;
+    SimulatedScales sim({{"127.0.0.2"}}, shop.db(), shop.outputPrefix("sim"));
+    shop.addScale("127.0.0.2", sim.port(0));
+    shop.setKey("SENDFILE", "SETTLE SECONDS", "0");
+    // The demo's export: UTF-8 with a byte-order mark, prices written three ways.
+    shop.dropFile("0001", "\xEF\xBB\xBF"
+                          "1,101,0,\xC3\x84pfel Elstar,2.49,101\r\n"
+                          "2,201,0,Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                          "e,4.5,201\r\n"
+                          "3,301,0,Jam\xC3\xB3n serrano,32,301\r\n");
+    const RunResult text = shop.runOstrel({"--preview"});
+    EXPECT_EQ(text.exitCode, 0) << text.out << text.err;
+    EXPECT_THAT(text.out, HasSubstr("read as UTF-8 (byte-order mark), 3 data line(s)"));
+    EXPECT_THAT(text.out, HasSubstr("line 1: insert dept 1, PLU 101, item 101, price 2.49"));
+    EXPECT_THAT(text.out, HasSubstr("Comm. Name(1) \"Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                                    "e\""));
+    EXPECT_THAT(text.out, HasSubstr("price 32.00"));
+
+    const RunResult json = shop.runOstrel({"--preview", "--json", "--lines", "2"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const Json document = Json::parse(json.out);
+    ASSERT_EQ(document["files"].size(), 1u);
+    const Json& file = document["files"][0];
+    for (const char* key : {"path", "readable", "encoding", "layout", "lineCount", "skippedLines",
+                            "warnings", "lines"}) {
+        EXPECT_TRUE(file.contains(key)) << key; // as docs/preview.md lists them
+    }
+    ASSERT_EQ(file["lines"].size(), 2u);
+    const Json& second = file["lines"][1];
+    EXPECT_EQ(second["price"], "4.50");
+    EXPECT_EQ(second["action"], "insert");
+
+    // The run sends exactly that, and the preview sent nothing and renamed nothing.
+    EXPECT_TRUE(receivedRecords(shop.db()).empty());
+    ASSERT_EQ(shop.runOstrel({"--once"}).exitCode, 0);
+    const auto stored = currentRecords(shop.db(), "127.0.0.2:" + std::to_string(sim.port(0)));
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[1].price, 450);
+    EXPECT_EQ(stored[1].name, "Cr\xE8me br\xFBl\xE9"
+                              "e"); // CP1252, as previewed in UTF-8
+    EXPECT_EQ(stored[2].price, 3200);
+
+    // A line that makes no record, or a number read in part, is exit status 1.
+    shop.dropFile("0002", "1,0,0,Nothing,1.00,1\r\n1,5,0,Odd,n/a,5\r\n");
+    const RunResult flagged = shop.runOstrel({"--preview", shop.pluFolder() + "/PLU0002.TXT"});
+    EXPECT_EQ(flagged.exitCode, 1) << flagged.out;
+    EXPECT_THAT(flagged.out, HasSubstr("line 1: no record (PLU 0 or no PLU number)"));
+    EXPECT_THAT(flagged.out, HasSubstr("(line 2: price 'n/a' read as 0)"));
+}
+
 } // namespace
 } // namespace ostrel::e2e

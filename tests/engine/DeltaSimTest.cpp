@@ -8,12 +8,10 @@
 #include "protocol/TcpScaleLibrary.h"
 
 #include "SimChildProcess.h"
+#include "SimStoreReader.h"
 
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
-#include <map>
 #include <random>
 
 namespace ostrel {
@@ -32,30 +30,6 @@ private:
     std::int64_t m_unix = 1'780'000'000;
     LocalTime m_now = toLocalTime(m_unix);
 };
-
-// (department, PLU) -> the raw record the scale stores.
-std::map<std::pair<int, int>, std::string> storedTable(const std::string& db,
-                                                       const std::string& scale)
-{
-    std::map<std::pair<int, int>, std::string> table;
-    sqlite3* handle = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(handle,
-                           "SELECT department, plu_number, record FROM plu WHERE scale = ?1", -1,
-                           &statement, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(handle, 5000);
-        sqlite3_bind_text(statement, 1, scale.c_str(), -1, SQLITE_TRANSIENT);
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            table[{sqlite3_column_int(statement, 0), sqlite3_column_int(statement, 1)}] =
-                std::string(static_cast<const char*>(sqlite3_column_blob(statement, 2)),
-                            static_cast<std::size_t>(sqlite3_column_bytes(statement, 2)));
-        }
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(handle);
-    return table;
-}
 
 // One shop: its folder, its simulated scales on fixed ports, its engine.
 class DeltaShop final : public test::RunFolder
@@ -112,8 +86,8 @@ public:
 
     std::map<std::pair<int, int>, std::string> table(std::size_t scale) const
     {
-        return storedTable(dir.file("sim.db"),
-                           scales[scale].ip + ":" + std::to_string(scales[scale].port));
+        return test::storedTable(dir.file("sim.db"),
+                                 scales[scale].ip + ":" + std::to_string(scales[scale].port));
     }
 
     std::vector<ScaleConfig> scales;
