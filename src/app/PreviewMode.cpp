@@ -3,6 +3,7 @@
 #include "app/HeadlessProgram.h"
 #include "app/OstrelProgram.h"
 #include "app/ProgramModes.h"
+#include "engine/PreviewSettings.h"
 #include "engine/RecordPreview.h"
 #include "platform/CodePage.h"
 #include "platform/Documents.h"
@@ -99,12 +100,13 @@ int runPreview(const CommandLine& commandLine, int& argc, char** argv)
     if (!settingsFileUsable(paths)) {
         return kExitSettingsError;
     }
-    HeadlessProgram program(paths);
+    StderrMessageSink messages;
     PreviewLayout layout;
     std::vector<std::string> files;
-    if (const std::string problem = program.controller().previewLayout(layout, files);
+    if (const std::string problem = loadPreviewLayout(paths, messages, layout, &files);
         !problem.empty()) {
-        return kExitSettingsError; // its message went to stderr
+        std::fprintf(stderr, "ostrel: %s\n", problem.c_str());
+        return kExitSettingsError;
     }
     if (!commandLine.previewFiles.empty()) {
         files = commandLine.previewFiles;

@@ -58,11 +58,6 @@ std::string UpdateController::resend(const std::string& path, const std::string&
     return m_impl->resend(path, scaleFilter);
 }
 
-std::string UpdateController::previewLayout(PreviewLayout& layout, std::vector<std::string>& files)
-{
-    return m_impl->previewLayout(layout, files);
-}
-
 void UpdateController::requestFullSend()
 {
     UpdateRun::Lock lock(m_impl->run());

@@ -24,7 +24,6 @@
 namespace ostrel {
 
 class MessageSink;
-struct PreviewLayout;
 class ScaleLibrary;
 class SettingsHolder;
 struct SendBlock;
@@ -82,11 +81,6 @@ public:
     // `scaleFilter` ("IP" or "IP:PORT", the address compared in its padded form), through a
     // normal run, journal and log; nothing is renamed. "" when the run started, else why not.
     std::string resend(const std::string& path, const std::string& scaleFilter);
-
-    // ostrel --preview: loads the settings as Direct Download does and gives what a run would
-    // turn lines into records with, and the data files it would take now; "" when a run could
-    // go, else the settings problem that refuses it.
-    std::string previewLayout(PreviewLayout& layout, std::vector<std::string>& files);
 
     // What a trigger does with data files still being written. SendSettled: the settled ones
     // go now, the rest at a later tick (the desktop and headless program). WaitForAll: no

@@ -5,7 +5,6 @@
 
 #include "engine/FileSettle.h"
 #include "engine/FolderWatch.h"
-#include "engine/RecordPreview.h"
 #include "engine/UpdateController.h"
 #include "engine/UpdateRun.h"
 #include "format/ImportFormatLoader.h"
@@ -44,7 +43,6 @@ public:
     }
 
     std::string resend(const std::string& path, const std::string& scaleFilter);
-    std::string previewLayout(PreviewLayout& layout, std::vector<std::string>& files);
 
     Dependencies m_deps;
     SettingsHolder m_holder;

@@ -6,7 +6,6 @@
 #include "engine/RunSettings.h"
 #include "engine/UpdateControllerImpl.h"
 #include "format/LayoutKeys.h"
-#include "format/StructFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Numbers.h"
@@ -264,32 +263,6 @@ std::string UpdateController::Impl::resend(const std::string& path, const std::s
         return "a run is already busy";
     }
     m_run.proceed(inputs);
-    return {};
-}
-
-std::string UpdateController::Impl::previewLayout(PreviewLayout& layout,
-                                                  std::vector<std::string>& files)
-{
-    m_holder.loadDecimalPoint(m_deps.paths.tarvikIni);
-    loadSettings();
-    UpdateRun::Lock lock(m_run);
-    if (!m_settingsError.empty()) {
-        return m_settingsError;
-    }
-    if (std::string refusal = refusalLocked(); !refusal.empty()) {
-        return refusal;
-    }
-    layout.format = m_format;
-    layout.format.fileType = m_settings.fileType;
-    layout.startRow = readStartRow(m_deps.paths.tarvikIni);
-    layout.encoding = parseEncodingSetting(storedEncoding(m_deps.paths.tarvikIni))
-                          .value_or(EncodingSetting::Auto);
-    layout.decimals = m_holder.decimals();
-    layout.sources = {m_deps.paths.pluIdIni, m_deps.paths.rulesFile, m_settings.runSettingsFile};
-    layout.fields = readPluFieldList(m_deps.paths.structFile);
-    for (const DataFileEntry& file : FindDataFiles(m_pattern)) {
-        files.push_back(file.path);
-    }
     return {};
 }
 

@@ -18,6 +18,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/LogRotation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PluRecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReadingWarnings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PreviewSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordPreview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReplaceRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunBlocks.cpp

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "engine/DeltaSend.h"
+#include "engine/PreviewSettings.h"
 #include "engine/RecordPreview.h"
 #include "format/PrsFile.h"
 #include "format/StructFile.h"
@@ -110,12 +111,8 @@ TEST_P(PreviewSimTest, EveryRecordShownIsTheOneTheScaleStores)
     PreviewLayout previewLayout;
     std::vector<RecordBytes> shown;
     {
-        TcpScaleLibrary library;
-        test::RunWaiter waiter;
-        UpdateController controller({paths, library, messages, progress, timer, clock});
-        waiter.attach(controller);
         std::vector<std::string> files;
-        ASSERT_EQ(controller.previewLayout(previewLayout, files), "");
+        ASSERT_EQ(loadPreviewLayout(paths, messages, previewLayout, &files), "");
         ASSERT_EQ(files, std::vector<std::string>{path});
         const PreviewFile preview = previewDataFile(previewLayout, path, 1000);
         ASSERT_EQ(preview.lineCount, 1000);
@@ -124,6 +121,10 @@ TEST_P(PreviewSimTest, EveryRecordShownIsTheOneTheScaleStores)
                 shown.push_back(line.record);
             }
         }
+        TcpScaleLibrary library;
+        test::RunWaiter waiter;
+        UpdateController controller({paths, library, messages, progress, timer, clock});
+        waiter.attach(controller);
         controller.startUp();
         ASSERT_TRUE(waiter.waitFor(1));
         ASSERT_TRUE(waiter.summaries().back().scales[0].succeeded);
