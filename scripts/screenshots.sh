@@ -335,6 +335,12 @@ import -window "${select_dlg}" "${out}/plu-file-setting.png"
 echo "   ${out}/plu-file-setting.png"
 xdotool windowfocus --sync "${select_dlg}" key Escape 2>/dev/null || true
 sleep 0.3
+echo "== its Preview window on a UTF-8 export with a decimal comma and a rule"
+if [[ ! -x "${bin}/tests/gui/shot_preview" ]]; then
+  cmake --build "${bin}" -j "$(nproc)" --target shot_preview
+fi
+"${bin}/tests/gui/shot_preview" "${out}/preview-window.png"
+echo "   ${out}/preview-window.png"
 
 "${bin}/src/app/ostrel" --send exit
 # ---------------------------------------------------------------------------------------------

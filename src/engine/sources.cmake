@@ -33,6 +33,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/UpdateController.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateRun.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateTriggers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WindowPreview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateRunFinishing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpdateRunSending.cpp
 )

@@ -42,6 +42,7 @@ struct PluIdRow
 {
     int fieldNumber = 0;
     std::string name;
+    bool operator==(const PluIdRow&) const = default;
 };
 
 // Writes ID/NAME keys 1..n for n rows; keys beyond n from an earlier, longer list stay and are

@@ -20,6 +20,7 @@ struct SeparatedForm
     std::string comment = "//";
     std::string startRow = "1";
     bool itemIsPlu = false;
+    bool operator==(const SeparatedForm&) const = default;
 
     // The separator the preview splits at: the tab character when "Tab" is chosen.
     std::string effectiveSeparator() const { return useTab ? std::string("\t") : separator; }
@@ -34,6 +35,7 @@ struct PathTexts
     std::string folder;
     std::string prefix;
     std::string extension;
+    bool operator==(const PathTexts&) const = default;
 };
 
 enum class SaveOutcome

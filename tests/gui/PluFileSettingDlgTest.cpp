@@ -8,7 +8,9 @@
 
 #include "SimChildProcess.h"
 #include "protocol/TcpScaleLibrary.h"
+#include "rules/RulesFile.h"
 #include "ui/format/CPluFileSettingDlg.h"
+#include "ui/format/PreviewDlg.h"
 #include "ui/format/SeparatedDesignerGroup.h"
 #include "ui/shell/DialogUnits.h"
 
@@ -318,6 +320,48 @@ private slots:
         clickButton(&window, "browserButton");
         QCOMPARE(title, QStringLiteral("Select Folder"));
         QCOMPARE(child<QLineEdit>(&window, "folderEdit")->text(), picked);
+        window.hide();
+    }
+
+    void previewShowsTheRecordsOfTheValuesAsTheyStand()
+    {
+        FormatFolder folder;
+        folder.writeSettings({}, "[CYCLE]\nDecimal Point=2\n[TYPE]\nFILETYPE=1\n");
+        folder.writeData("PLU1.TXT", {"101,5,Pear,1.2", "0,5,Header,x"});
+        CPluFileSettingDlg& window = folder.window();
+        window.prepareOpening();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(control(&window, 1106), child<QPushButton>(&window, "previewButton"));
+        clickButton(&window, "previewButton");
+        PreviewDlg* preview = window.previewDlg();
+        QVERIFY(preview != nullptr);
+        QTRY_VERIFY(!preview->pending());
+        auto* table = child<QTableWidget>(preview, "previewTable");
+        QCOMPARE(control(preview, 1200), table);
+        const auto row = [&](int r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c) {
+                cells << (table->item(r, c) != nullptr ? table->item(r, c)->text() : QString());
+            }
+            return cells;
+        };
+        QCOMPARE(row(0), (QStringList{"1", "insert", "5", "101", "0", "1.20", "Pear"}));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("no record (PLU 0 or no PLU number)"));
+        QVERIFY(table->item(1, 1)->foreground().color() != table->item(0, 1)->foreground().color());
+
+        // A column moved in the window, not saved: the table follows.
+        clickRow(&window, 0);
+        clickButton(&window, "downButton");
+        QTRY_VERIFY(!preview->pending());
+        QCOMPARE(row(0), (QStringList{"1", "insert", "101", "5", "0", "1.20", "Pear"}));
+
+        // A rule added: the value it changed is marked.
+        writeRulesFile(folder.paths.rulesFile, {{10, "Comm. Name(1)", "Pear", "Birne"}});
+        QTRY_VERIFY(!preview->pending());
+        QCOMPARE(row(0).last(), QStringLiteral("Birne *"));
+        QVERIFY(std::filesystem::exists(folder.dataFile("PLU1.TXT"))); // nothing was sent
         window.hide();
     }
 

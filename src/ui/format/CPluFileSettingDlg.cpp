@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "ui/format/FixedDesignerGroup.h"
 #include "ui/format/FormatControls.h"
+#include "ui/format/PreviewDlg.h"
 #include "ui/format/SeparatedDesignerGroup.h"
 #include "ui/shell/ProgramIcon.h"
 
@@ -88,6 +89,18 @@ CPluFileSettingDlg::CPluFileSettingDlg(SettingsPaths paths, MessageSink& message
                                              QStringLiteral("Cancel"));
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &CPluFileSettingDlg::reject);
+    // In the free space beside OK: what each scale would get, with the values as they stand.
+    auto* preview = placeControl<QPushButton>(this, units, "previewButton", 1106,
+                                              {328, 334, 50, 20}, QStringLiteral("Preview"));
+    preview->setAutoDefault(false);
+    connect(preview, &QPushButton::clicked, this, [this] {
+        if (m_preview == nullptr) {
+            m_preview = new PreviewDlg(
+                m_paths, [this] { return currentLayout(); }, this);
+        }
+        m_preview->show();
+        m_preview->raise();
+    });
 }
 
 CPluFileSettingDlg::~CPluFileSettingDlg() = default;
@@ -221,6 +234,19 @@ void CPluFileSettingDlg::refresh()
     } else if (m_fixedType->isChecked()) {
         m_fixed->read(pathTexts());
     }
+}
+
+WindowLayout CPluFileSettingDlg::currentLayout() const
+{
+    WindowLayout layout;
+    layout.paths = pathTexts();
+    layout.fileType = selectedType() == kFixedType ? kFixedType : kSeparatedType;
+    layout.separated = m_separated->form();
+    layout.columns = m_separated->columnOrder().idRows();
+    layout.fixedRows = m_fixed->rowDefinitions();
+    layout.fixedStartRow = m_fixed->startRowText();
+    layout.rulesFile = fileStamp(m_paths.rulesFile);
+    return layout;
 }
 
 PathTexts CPluFileSettingDlg::pathTexts() const

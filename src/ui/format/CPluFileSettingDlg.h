@@ -4,6 +4,7 @@
 // modified and saved flags carry over. Every step that reads or writes a file is the core's.
 #pragma once
 
+#include "engine/WindowPreview.h"
 #include "format/PluFileSettingSession.h"
 #include "format/PrsFile.h"
 #include "format/StructFile.h"
@@ -21,6 +22,7 @@ class QRadioButton;
 namespace ostrel {
 
 class FixedDesignerGroup;
+class PreviewDlg;
 class MessageSink;
 class SeparatedDesignerGroup;
 
@@ -46,6 +48,10 @@ public:
     // The in-memory field definitions: the stored ones as last read, and OK's copy of the
     // fixed-type rows; the main window hands them to the run's format loader.
     const std::vector<FixedFieldDef>& fixedDefinitions() const { return m_definitions; }
+    // Everything the window holds now, saved or not, as the preview takes it.
+    WindowLayout currentLayout() const;
+    // The "Preview" window, once it was opened.
+    PreviewDlg* previewDlg() const { return m_preview; }
 
 public slots:
     void accept() override; // OK and Enter
@@ -76,6 +82,7 @@ private:
     QRadioButton* m_fixedType = nullptr;
     SeparatedDesignerGroup* m_separated = nullptr;
     FixedDesignerGroup* m_fixed = nullptr;
+    PreviewDlg* m_preview = nullptr;
 };
 
 } // namespace ostrel

@@ -197,6 +197,11 @@ void FixedDesignerGroup::discardSampleLines()
     m_sampleLines->clear();
 }
 
+std::string FixedDesignerGroup::startRowText() const
+{
+    return toCodePage(m_startRow->currentText());
+}
+
 void FixedDesignerGroup::startAfresh()
 {
     discardSampleLines();

@@ -71,6 +71,7 @@ public:
 
     // The rows as OK copies them into the in-memory definitions.
     std::vector<FixedFieldDef> rowDefinitions() const { return m_rows.definitions(); }
+    std::string startRowText() const;
     const FixedFieldRows& rows() const { return m_rows; }
     bool sampleLoading() const { return m_reader != nullptr; }
     const std::vector<std::string>& sampleLines() const { return m_lines; }

@@ -3,6 +3,7 @@ target_sources(ostrel_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CPluFileSettingDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FixedDesignerGroup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MarkingStrip.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PreviewDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PreviewScan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SampleBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SeparatedDesignerGroup.cpp
