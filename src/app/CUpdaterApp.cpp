@@ -27,8 +27,8 @@ void endAllEventLoops()
 } // namespace
 
 CUpdaterApp::CUpdaterApp(InstancePaths instance, SettingsPaths paths, Services services)
-    : m_instancePaths(std::move(instance)), m_paths(std::move(paths)), m_services(services),
-      m_instance(m_instancePaths), m_timer([this] {
+    : m_instancePaths(std::move(instance)), m_paths(std::move(paths)),
+      m_services(std::move(services)), m_instance(m_instancePaths), m_timer([this] {
           if (m_mainDlg) {
               m_mainDlg->OnTimer();
           }

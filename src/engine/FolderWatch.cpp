@@ -75,13 +75,11 @@ bool FolderWatch::takeDataFileChange()
         for (ssize_t at = 0; at < got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if ((event->mask & IN_Q_OVERFLOW) != 0) {
-                changed = true; // lost events: look anyway
-            } else if (event->wd != m_watch) {
-                continue; // a folder watched before the settings changed
-            } else if (event->len > 0 && wildcardMatch(m_namePattern, event->name)) {
-                changed = true;
-            }
+            const bool lostEvents = (event->mask & IN_Q_OVERFLOW) != 0; // look anyway
+            // Events of a folder watched before the settings changed do not count.
+            const bool matchingFile =
+                event->wd == m_watch && event->len > 0 && wildcardMatch(m_namePattern, event->name);
+            changed = changed || lostEvents || matchingFile;
         }
     }
     return changed;

@@ -123,7 +123,7 @@ void EncodingDetector::feed(std::string_view bytes)
 {
     if (m_seen < kUtf8Mark.size()) {
         // The mark counts at the start of the file only, however the bytes are cut.
-        const std::size_t at = static_cast<std::size_t>(m_seen);
+        const auto at = static_cast<std::size_t>(m_seen);
         const std::size_t count = std::min(bytes.size(), kUtf8Mark.size() - at);
         if (bytes.substr(0, count) != kUtf8Mark.substr(at, count)) {
             m_seen = kUtf8Mark.size(); // no mark: stop looking

@@ -163,7 +163,8 @@ std::vector<std::string> scaleListProblems(const std::string& tarvikIni)
         if (value.empty()) {
             continue;
         }
-        const std::string where = key + " in [IPLIST] (\"" + value + "\")";
+        std::string where = key;
+        where.append(" in [IPLIST] (\"").append(value).append("\")");
         if (slot >= kMaxScaleSlots) {
             problems.push_back(where + " is beyond IP099: at most 100 scales are used");
             break;
