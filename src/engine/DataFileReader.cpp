@@ -7,6 +7,7 @@
 #include "platform/Trace.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,64 +17,89 @@ namespace ostrel {
 
 namespace {
 
-class FileDescriptor final
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
+constexpr std::size_t kChunk = std::size_t{1} << 20;
 
-private:
-    int m_fd;
-};
-
-// The whole file and the stamp taken before reading it, so a later write shows as a change.
-std::optional<std::string> readFileWithStamp(const std::string& path, FileStamp& stamp)
+// Opens the file for reading and takes its stamp, so a later write shows as a change.
+FileDescriptor openWithStamp(const std::string& path, FileStamp& stamp)
 {
     // Non-blocking: a FIFO put in place of the file after discovery must not hang the run.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) {
-        return std::nullopt;
-    }
     struct stat info
     {
     };
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {};
     }
     stamp.size = info.st_size;
     stamp.mtimeNs = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
     stamp.device = info.st_dev;
     stamp.inode = info.st_ino;
+    return fd;
+}
 
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t filled = 0;
+// Reads the whole file from its start in chunks; false on a read error.
+template <class Use> bool forEachChunk(int fd, Use&& use)
+{
+    std::string chunk(kChunk, '\0');
+    std::uint64_t offset = 0;
     for (;;) {
-        if (filled == bytes.size()) {
-            bytes.resize(bytes.size() + 65536); // the file may grow while we read
+        const ssize_t got = ::pread(fd, chunk.data(), chunk.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
-        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {
-            return std::nullopt;
+            return false;
         }
         if (got == 0) {
-            break;
+            return true;
         }
-        filled += static_cast<std::size_t>(got);
+        use(std::string_view(chunk.data(), static_cast<std::size_t>(got)), offset);
+        offset += static_cast<std::uint64_t>(got);
     }
-    bytes.resize(filled);
-    return bytes;
 }
 
 } // namespace
+
+struct IndexedFile::Data
+{
+    FileDescriptor fd;
+    bool utf8 = false;
+    std::vector<std::uint64_t> offsets;
+    std::vector<std::uint32_t> lengths;
+};
+
+IndexedFile::IndexedFile() : m_data(std::make_shared<Data>()) {}
+
+std::size_t IndexedFile::size() const
+{
+    return m_data->offsets.size();
+}
+
+bool IndexedFile::utf8() const
+{
+    return m_data->utf8;
+}
+
+bool IndexedFile::readLine(std::size_t index, std::string& bytes) const
+{
+    if (index >= m_data->offsets.size()) {
+        return false;
+    }
+    bytes.resize(m_data->lengths[index]);
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::pread(m_data->fd.get(), bytes.data() + filled, bytes.size() - filled,
+                                    static_cast<off_t>(m_data->offsets[index] + filled));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false; // cut short since it was read: the run keeps the file, not its lines
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 void FileLineNumbers::append(std::size_t index, std::uint32_t fileLine)
 {
@@ -165,31 +191,76 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
 
 FileReadResult DataFileReader::readFile(const std::string& path, LineTable& table)
 {
+    FileDescriptor fd;
+    return walk(path, fd, [&table](std::uint64_t, std::size_t, ColumnList& columns) {
+        table.push_back(std::move(columns));
+    });
+}
+
+FileReadResult DataFileReader::indexFile(const std::string& path, IndexedFile& file)
+{
+    auto data = std::make_shared<IndexedFile::Data>();
+    FileReadResult result =
+        walk(path, data->fd, [&data](std::uint64_t offset, std::size_t length, ColumnList&) {
+            data->offsets.push_back(offset);
+            data->lengths.push_back(static_cast<std::uint32_t>(length));
+        });
+    data->utf8 = result.encoding.utf8();
+    data->offsets.shrink_to_fit();
+    data->lengths.shrink_to_fit();
+    file.m_data = std::move(data);
+    return result;
+}
+
+bool DataFileReader::lineColumns(const IndexedFile& file, std::size_t index,
+                                 ColumnList& columns) const
+{
+    thread_local std::string bytes;
+    thread_local std::string converted;
+    columns.clear();
+    if (!file.readLine(index, bytes)) {
+        return false;
+    }
+    std::string_view line = bytes;
+    if (file.utf8()) {
+        std::size_t unmapped = 0; // counted when the file was read
+        line = StripUtf8Bom(line, converted, unmapped);
+    }
+    return m_splitter.SplitLine(line, columns) > 0;
+}
+
+FileReadResult DataFileReader::walk(const std::string& path, FileDescriptor& fd,
+                                    const LineSink& sink)
+{
     FileReadResult result;
     if (path.empty()) {
         return result;
     }
-    auto bytes = readFileWithStamp(path, result.stamp);
-    if (!bytes) {
-        bytes = readFileWithStamp(resolvePath(path), result.stamp);
+    fd = openWithStamp(path, result.stamp);
+    if (!fd.valid()) {
+        fd = openWithStamp(resolvePath(path), result.stamp);
     }
-    if (!bytes) {
+    // The whole file decides its encoding, and its hash names it: one pass before the lines.
+    std::uint64_t hash = 0;
+    EncodingDetector detector;
+    ContentHasher hasher;
+    if (!fd.valid() || !forEachChunk(fd.get(), [&](std::string_view chunk, std::uint64_t) {
+            hasher.feed(chunk);
+            detector.feed(chunk);
+        })) {
         trace("cannot read the data file " + path + "; it is left for a later run");
+        fd = FileDescriptor();
         return result;
     }
+    hash = hasher.value();
     result.opened = true;
-    result.contentHash = contentHash(*bytes);
-
-    std::string_view text = *bytes;
-    result.encoding = EncodingDetector::decide(text, m_encoding);
+    result.contentHash = hash;
+    result.encoding = detector.decide(m_encoding);
     result.codePage = m_codePage;
-    if (result.encoding.marked) {
-        text.remove_prefix(kUtf8Mark.size());
-    }
     trace(path + ": read as " + result.encoding.describe(m_codePage));
+
     std::size_t lineNumber = 0;
     std::size_t lastColumnCount = 8;
-    std::size_t pos = 0;
     const auto skip = [&](std::string_view why) {
         ++result.linesSkipped;
         constexpr std::size_t kReasonsKept = 100;
@@ -198,14 +269,9 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         trace(path + " line " + std::to_string(lineNumber) + " skipped: " + std::string(why));
     };
-    while (pos < text.size()) {
-        auto newline = text.find('\n', pos);
-        const bool lastLine = newline == std::string_view::npos;
-        if (lastLine) {
-            newline = text.size();
-        }
-        std::string_view line = text.substr(pos, newline - pos);
-        pos = newline + 1;
+    bool stop = false; // a comment line ended the data, or the hook asked to stop
+    // One line: its bytes without the line end, and where they start in the file.
+    const auto takeLine = [&](std::string_view line, std::uint64_t offset, bool lastLine) {
         // Text mode: CR LF ends a line like LF.
         if (!lastLine && line.ends_with('\r')) {
             line.remove_suffix(1);
@@ -213,18 +279,19 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         ++lineNumber;
         if (m_hook && lineNumber % m_hookEvery == 0 && !m_hook()) {
             result.opened = false;
-            return result;
+            stop = true;
+            return;
         }
         if (lineNumber < static_cast<std::size_t>(std::max(m_startRow, 1))) {
-            continue;
+            return;
         }
         if (line.empty()) {
-            continue;
+            return;
         }
         // A zero byte would cut the line short and store a wrong value.
         if (line.find('\0') != std::string_view::npos) {
             skip("it holds a zero byte");
-            continue;
+            return;
         }
         std::string converted;
         std::string_view toSplit = line;
@@ -235,7 +302,7 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
                 if (line != kUtf8Mark) {
                     skip("it is not valid UTF-8");
                 }
-                continue;
+                return;
             }
             if (result.unmappedCharacters > unmappedBefore && result.firstUnmappedLine == 0) {
                 result.firstUnmappedLine = static_cast<int>(lineNumber);
@@ -243,19 +310,59 @@ FileReadResult DataFileReader::readFile(const std::string& path, LineTable& tabl
         }
         if (m_splitter.startsWithComment(toSplit)) {
             result.endedByComment = true;
-            break;
+            stop = true;
+            return;
         }
         ColumnList columns;
         columns.reserve(lastColumnCount);
         if (m_splitter.SplitLine(toSplit, columns) <= 0) {
             skip("it yields no column");
-            continue;
+            return;
         }
         lastColumnCount = columns.size();
-        table.push_back(std::move(columns));
+        sink(offset, line.size(), columns);
         result.lineNumbers.append(static_cast<std::size_t>(result.linesAppended),
                                   static_cast<std::uint32_t>(lineNumber));
         ++result.linesAppended;
+    };
+    // The lines, chunk by chunk; a line across chunks is put together in `carry`.
+    std::string carry;
+    std::uint64_t carryOffset = 0;
+    bool atStart = true;
+    const bool readAll = forEachChunk(fd.get(), [&](std::string_view chunk, std::uint64_t at) {
+        if (atStart) {
+            atStart = false;
+            if (result.encoding.marked && chunk.starts_with(kUtf8Mark)) {
+                chunk.remove_prefix(kUtf8Mark.size());
+                at += kUtf8Mark.size();
+            }
+        }
+        std::size_t pos = 0;
+        while (!stop && pos < chunk.size()) {
+            const auto newline = chunk.find('\n', pos);
+            if (newline == std::string_view::npos) {
+                if (carry.empty()) {
+                    carryOffset = at + pos;
+                }
+                carry.append(chunk.substr(pos));
+                return;
+            }
+            if (carry.empty()) {
+                takeLine(chunk.substr(pos, newline - pos), at + pos, false);
+            } else {
+                carry.append(chunk.substr(pos, newline - pos));
+                takeLine(carry, carryOffset, false);
+                carry.clear();
+            }
+            pos = newline + 1;
+        }
+    });
+    if (readAll && !stop && !carry.empty()) {
+        takeLine(carry, carryOffset, true);
+    }
+    if (!readAll) {
+        trace("cannot read the data file " + path + " to its end; it is left for a later run");
+        result.opened = false;
     }
     if (result.unmappedCharacters > 0) {
         trace(path + ": " +

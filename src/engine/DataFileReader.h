@@ -1,14 +1,18 @@
-// Reading a data file into the run's LineTable: start row, the file's encoding and the
-// conversion of a UTF-8 file to the code page, line ends, and one SplitLine per line.
+// Reading a data file: start row, the file's encoding and the conversion of a UTF-8 file to
+// the code page, line ends, and one SplitLine per line. A run keeps no line in memory: it
+// indexes the file (IndexedFile) and reads a line again when a scale needs it; the windows'
+// sample readers and the tests take the lines into a LineTable.
 #pragma once
 
 #include "engine/LineSplitter.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 #include "platform/TextEncoding.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +44,25 @@ private:
     };
     std::vector<Run> m_runs;
     std::size_t m_end = 0; // just after the last appended line
+};
+
+// A data file as a run keeps it: the file held open (a later rename or rewrite by the back
+// office does not change what this descriptor reads) and where each data line lies in it.
+// Copies share the file. Reading a line is safe from any thread.
+class IndexedFile final
+{
+public:
+    IndexedFile();
+    std::size_t size() const;
+    // The raw bytes of line `index` (no line end); false when the file no longer holds them
+    // (it was cut short under the run).
+    bool readLine(std::size_t index, std::string& bytes) const;
+    bool utf8() const;
+
+private:
+    friend class DataFileReader;
+    struct Data;
+    std::shared_ptr<Data> m_data;
 };
 
 // What reading one file gave.
@@ -76,6 +99,11 @@ public:
     // Appends the file's lines. A bad line is skipped with a trace line and counted; a line
     // that begins with the comment marker ends the file's data.
     FileReadResult readFile(const std::string& path, LineTable& table);
+    // The same reading, keeping where each line lies instead of its columns.
+    FileReadResult indexFile(const std::string& path, IndexedFile& file);
+    // The columns of line `index` of an indexed file, as readFile gives them; false when the
+    // line can no longer be read or yields no column now.
+    bool lineColumns(const IndexedFile& file, std::size_t index, ColumnList& columns) const;
 
     // readFile with the table's size after the file as the result, or 0 when the file cannot
     // be read or its data ended at a comment line (lines appended before stay). `readStamp`
@@ -92,6 +120,10 @@ public:
     const LineSplitter& splitter() const { return m_splitter; }
 
 private:
+    // Every kept line with where it lies, in file order.
+    using LineSink = std::function<void(std::uint64_t offset, std::size_t length, ColumnList&)>;
+    FileReadResult walk(const std::string& path, FileDescriptor& fd, const LineSink& sink);
+
     LineSplitter m_splitter;
     int m_startRow = 1;
     EncodingSetting m_encoding = EncodingSetting::Auto;

@@ -4,14 +4,19 @@
 
 namespace ostrel {
 
+void ContentHasher::feed(std::string_view bytes)
+{
+    for (const char byte : bytes) {
+        m_hash ^= static_cast<std::uint8_t>(byte);
+        m_hash *= 0x100000001b3ULL;
+    }
+}
+
 std::uint64_t contentHash(std::string_view bytes)
 {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char byte : bytes) {
-        hash ^= static_cast<std::uint8_t>(byte);
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
+    ContentHasher hasher;
+    hasher.feed(bytes);
+    return hasher.value();
 }
 
 std::string hashText(std::uint64_t hash)

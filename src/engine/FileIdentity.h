@@ -14,6 +14,16 @@ namespace ostrel {
 // 64-bit FNV-1a over the bytes: cheap, and with size and time beside it a collision between
 // two versions of one shop's file is not a practical concern.
 std::uint64_t contentHash(std::string_view bytes);
+// The same over bytes that come in pieces.
+class ContentHasher final
+{
+public:
+    void feed(std::string_view bytes);
+    std::uint64_t value() const { return m_hash; }
+
+private:
+    std::uint64_t m_hash = 0xcbf29ce484222325ULL;
+};
 
 struct FileIdentity
 {
