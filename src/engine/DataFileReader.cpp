@@ -19,6 +19,22 @@ namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 
+std::int64_t mtimeNsOf(const struct stat& info)
+{
+    return std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+// 32-bit FNV-1a: tells a line rewritten under the run from the one indexed.
+std::uint32_t lineCheck(std::string_view bytes)
+{
+    std::uint32_t hash = 2166136261U;
+    for (const char byte : bytes) {
+        hash ^= static_cast<std::uint8_t>(byte);
+        hash *= 16777619U;
+    }
+    return hash;
+}
+
 // Opens the file for reading and takes its stamp, so a later write shows as a change.
 FileDescriptor openWithStamp(const std::string& path, FileStamp& stamp)
 {
@@ -31,7 +47,7 @@ FileDescriptor openWithStamp(const std::string& path, FileStamp& stamp)
         return {};
     }
     stamp.size = info.st_size;
-    stamp.mtimeNs = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+    stamp.mtimeNs = mtimeNsOf(info);
     stamp.device = info.st_dev;
     stamp.inode = info.st_ino;
     return fd;
@@ -66,6 +82,7 @@ struct IndexedFile::Data
     bool utf8 = false;
     std::vector<std::uint64_t> offsets;
     std::vector<std::uint32_t> lengths;
+    std::vector<std::uint32_t> checks; // lineCheck of each line's bytes
 };
 
 IndexedFile::IndexedFile() : m_data(std::make_shared<Data>()) {}
@@ -98,7 +115,9 @@ bool IndexedFile::readLine(std::size_t index, std::string& bytes) const
         }
         filled += static_cast<std::size_t>(got);
     }
-    return true;
+    // Rewritten in place since it was indexed: not the line that was planned. (An append, as
+    // a back office may do while a run sends, leaves every indexed line as it was.)
+    return lineCheck(bytes) == m_data->checks[index];
 }
 
 void FileLineNumbers::append(std::size_t index, std::uint32_t fileLine)
@@ -192,7 +211,7 @@ int DataFileReader::ReadDataFile(const std::string& path, LineTable& table,
 FileReadResult DataFileReader::readFile(const std::string& path, LineTable& table)
 {
     FileDescriptor fd;
-    return walk(path, fd, [&table](std::uint64_t, std::size_t, ColumnList& columns) {
+    return walk(path, fd, [&table](std::string_view, std::uint64_t, ColumnList& columns) {
         table.push_back(std::move(columns));
     });
 }
@@ -201,13 +220,15 @@ FileReadResult DataFileReader::indexFile(const std::string& path, IndexedFile& f
 {
     auto data = std::make_shared<IndexedFile::Data>();
     FileReadResult result =
-        walk(path, data->fd, [&data](std::uint64_t offset, std::size_t length, ColumnList&) {
+        walk(path, data->fd, [&data](std::string_view line, std::uint64_t offset, ColumnList&) {
             data->offsets.push_back(offset);
-            data->lengths.push_back(static_cast<std::uint32_t>(length));
+            data->lengths.push_back(static_cast<std::uint32_t>(line.size()));
+            data->checks.push_back(lineCheck(line));
         });
     data->utf8 = result.encoding.utf8();
     data->offsets.shrink_to_fit();
     data->lengths.shrink_to_fit();
+    data->checks.shrink_to_fit();
     file.m_data = std::move(data);
     return result;
 }
@@ -320,7 +341,7 @@ FileReadResult DataFileReader::walk(const std::string& path, FileDescriptor& fd,
             return;
         }
         lastColumnCount = columns.size();
-        sink(offset, line.size(), columns);
+        sink(line, offset, columns);
         result.lineNumbers.append(static_cast<std::size_t>(result.linesAppended),
                                   static_cast<std::uint32_t>(lineNumber));
         ++result.linesAppended;

@@ -54,8 +54,8 @@ class IndexedFile final
 public:
     IndexedFile();
     std::size_t size() const;
-    // The raw bytes of line `index` (no line end); false when the file no longer holds them
-    // (it was cut short under the run).
+    // The raw bytes of line `index` (no line end); false when the file no longer holds them:
+    // it was cut short or rewritten in place since it was indexed.
     bool readLine(std::size_t index, std::string& bytes) const;
     bool utf8() const;
 
@@ -121,7 +121,7 @@ public:
 
 private:
     // Every kept line with where it lies, in file order.
-    using LineSink = std::function<void(std::uint64_t offset, std::size_t length, ColumnList&)>;
+    using LineSink = std::function<void(std::string_view line, std::uint64_t offset, ColumnList&)>;
     FileReadResult walk(const std::string& path, FileDescriptor& fd, const LineSink& sink);
 
     LineSplitter m_splitter;

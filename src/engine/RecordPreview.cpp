@@ -65,12 +65,12 @@ std::vector<int> mappedFields(const PreviewLayout& layout)
     return unique;
 }
 
-RunLines makeLines(const PreviewLayout& layout, LineTable table, FileLineNumbers numbers,
-                   const std::string& rulesFile)
+RunLines makeLines(const PreviewLayout& layout, const DataFileReader& reader,
+                   const IndexedFile& file, FileLineNumbers numbers, const std::string& rulesFile)
 {
     RunLineSources sources = layout.sources;
     sources.rulesFile = rulesFile;
-    RunLines lines(std::move(table), std::move(numbers), layout.format.fileType, layout.decimals,
+    RunLines lines(reader, {file}, std::move(numbers), layout.format.fileType, layout.decimals,
                    sources);
     lines.overrideLayout(layout.columns, layout.itemIsPlu);
     return lines;
@@ -107,25 +107,23 @@ PreviewFile previewDataFile(const PreviewLayout& layout, const std::string& path
     preview.layout = layout.format.fileType == kFixedType ? "fixed" : "separated";
     DataFileReader reader(LineSplitter(layout.format), layout.startRow);
     reader.setEncoding(layout.encoding);
-    LineTable table;
-    FileReadResult read = reader.readFile(path, table);
+    IndexedFile file;
+    FileReadResult read = reader.indexFile(path, file);
     preview.opened = read.opened;
     if (!read.opened) {
         return preview;
     }
     preview.encoding = read.encoding.describe(read.codePage);
-    preview.lineCount = static_cast<int>(table.size());
+    preview.lineCount = static_cast<int>(file.size());
     preview.skippedLines = std::move(read.skippedLines);
     if (read.unmappedCharacters > 0) {
         preview.warnings.push_back(
             unmappedText(read.unmappedCharacters, read.codePage, read.firstUnmappedLine));
     }
     // Parsed as a run parses, and once more without the rules, to tell what a rule changed.
-    const std::size_t shown = std::min(maxLines, table.size());
-    LineTable plain(table.begin(), table.begin() + static_cast<std::ptrdiff_t>(shown));
-    RunLines withoutRules = makeLines(layout, std::move(plain), read.lineNumbers, "");
-    RunLines lines =
-        makeLines(layout, std::move(table), read.lineNumbers, layout.sources.rulesFile);
+    const std::size_t shown = std::min(maxLines, file.size());
+    RunLines withoutRules = makeLines(layout, reader, file, read.lineNumbers, "");
+    RunLines lines = makeLines(layout, reader, file, read.lineNumbers, layout.sources.rulesFile);
     const std::vector<int> mapped = mappedFields(layout);
     for (std::size_t index = 0; index < shown; ++index) {
         PreviewLine line;

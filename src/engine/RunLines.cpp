@@ -3,6 +3,7 @@
 #include "engine/ImportSources.h"
 #include "engine/PluRecord.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ostrel {
@@ -11,12 +12,19 @@ static_assert(kRecordBytes == kPluRecordSize);
 
 RunLines::RunLines() = default;
 
-RunLines::RunLines(LineTable lines, FileLineNumbers fileLines, int fileType, int decimals,
+RunLines::RunLines(const DataFileReader& reader, std::vector<IndexedFile> files,
+                   FileLineNumbers fileLines, int fileType, int decimals,
                    const RunLineSources& sources)
-    : m_lines(std::move(lines)), m_fileLines(std::move(fileLines)), m_fileType(fileType),
-      m_decimals(decimals), m_sources(std::make_unique<ImportSources>(ImportSourcePaths{
-                                sources.pluIdIni, sources.rulesFile, sources.runSettingsFile}))
+    : m_reader(reader), m_files(std::move(files)), m_fileLines(std::move(fileLines)),
+      m_fileType(fileType), m_decimals(decimals),
+      m_sources(std::make_unique<ImportSources>(
+          ImportSourcePaths{sources.pluIdIni, sources.rulesFile, sources.runSettingsFile}))
 {
+    m_reader->setLineHook({});
+    for (const IndexedFile& file : m_files) {
+        m_size += file.size();
+        m_fileEnds.push_back(m_size);
+    }
 }
 
 RunLines::~RunLines() = default;
@@ -34,18 +42,23 @@ void RunLines::overrideLayout(std::optional<std::vector<int>> columns,
 int RunLines::parse(std::size_t index, RecordBytes& record)
 {
     record.fill(0);
-    if (index >= m_lines.size() || !m_sources) {
+    if (index >= m_size || !m_sources || !m_reader) {
+        return 0;
+    }
+    const auto file = static_cast<std::size_t>(
+        std::upper_bound(m_fileEnds.begin(), m_fileEnds.end(), index) - m_fileEnds.begin());
+    const std::size_t begin = file == 0 ? 0 : m_fileEnds[file - 1];
+    if (!m_reader->lineColumns(m_files[file], index - begin, m_columns)) {
         return 0;
     }
     PluRecord parsed;
     PartialRead partial;
     int action = 0;
     if (m_fileType == kSeparatedType) {
-        action = ParseSeparatedLine(kPluDataKind, parsed, m_lines[index], *m_sources, m_decimals,
-                                    &partial);
-    } else if (m_fileType == kFixedType) {
         action =
-            ParseFixedLine(kPluDataKind, parsed, m_lines[index], *m_sources, m_decimals, &partial);
+            ParseSeparatedLine(kPluDataKind, parsed, m_columns, *m_sources, m_decimals, &partial);
+    } else if (m_fileType == kFixedType) {
+        action = ParseFixedLine(kPluDataKind, parsed, m_columns, *m_sources, m_decimals, &partial);
     }
     if (action >= 1) {
         std::memcpy(record.data(), parsed.bytes.data(), kRecordBytes);

@@ -42,7 +42,7 @@ RunPlanner::readCatchUpSource(DataFileReader& reader, const DeliveryJournal::Fil
             continue;
         }
         ReadFile read;
-        read.result = reader.readFile(path, read.lines);
+        read.result = reader.indexFile(path, read.lines);
         read.identity = identityOf(read.result.stamp, read.result.contentHash);
         if (!read.result.opened || !sameBytes(read.identity, file.identity)) {
             continue;
@@ -58,11 +58,12 @@ RunPlanner::readCatchUpSource(DataFileReader& reader, const DeliveryJournal::Fil
 void RunPlanner::read(DataFileReader& reader, const std::vector<DataFileEntry>& found,
                       std::vector<DeliveryJournal::Pending> pending)
 {
+    m_reader = reader;
     std::vector<ReadFile> fresh;
     for (const DataFileEntry& entry : found) {
         ReadFile read;
         read.entry = entry;
-        read.result = reader.readFile(entry.path, read.lines);
+        read.result = reader.indexFile(entry.path, read.lines);
         if (!read.result.opened) {
             m_unread.push_back(entry.path);
             continue;
@@ -123,7 +124,8 @@ bool RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
             closeGone(run, *journal, logPaths, gone);
         }
     }
-    LineTable table;
+    std::vector<IndexedFile> lineFiles;
+    std::size_t lineCountSoFar = 0;
     FileLineNumbers fileLines;
     for (ReadFile& read : m_files) {
         const std::size_t index = run.files().size();
@@ -135,12 +137,11 @@ bool RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         file.codePage = read.result.codePage;
         file.unmappedCharacters = static_cast<int>(read.result.unmappedCharacters);
         file.firstUnmappedLine = read.result.firstUnmappedLine;
-        file.begin = table.size();
-        for (auto& line : read.lines) {
-            table.push_back(std::move(line));
-        }
+        file.begin = lineCountSoFar;
+        lineCountSoFar += read.lines.size();
+        lineFiles.push_back(read.lines);
         fileLines.appendAll(read.result.lineNumbers, file.begin);
-        file.end = table.size();
+        file.end = lineCountSoFar;
         const int lineCount = static_cast<int>(file.end - file.begin);
         bool known = read.pending.has_value();
         if (journal != nullptr) {
@@ -191,7 +192,10 @@ bool RunPlanner::plan(ActiveRun& run, DeliveryJournal* journal, const SendLogPat
         }
     }
     run.unread = m_unread;
-    run.setLines(RunLines(std::move(table), std::move(fileLines), fileType, decimals, sources));
+    if (m_reader) {
+        run.setLines(RunLines(*m_reader, std::move(lineFiles), std::move(fileLines), fileType,
+                              decimals, sources));
+    }
     if (batch.commit()) {
         return true;
     }

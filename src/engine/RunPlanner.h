@@ -1,5 +1,5 @@
 // What a run sends to whom: reads the run's data files and the catch-ups the delivery journal
-// holds into one line table, enters new files into the journal, and gives each scale the lines
+// holds into the run's lines, enters new files into the journal, and gives each scale the lines
 // it is due: a catch-up from its first unacknowledged line, before any newer file, then every
 // new file whole; nothing it has already.
 //
@@ -40,7 +40,7 @@ private:
     struct ReadFile
     {
         DataFileEntry entry;
-        LineTable lines;
+        IndexedFile lines;
         FileReadResult result;
         FileIdentity identity;
         bool fromBackup = false;
@@ -52,7 +52,8 @@ private:
     void closeGone(ActiveRun& run, DeliveryJournal& journal, const SendLogPaths& logPaths,
                    const DeliveryJournal::Pending& gone);
 
-    std::vector<ReadFile> m_files; // in run order
+    std::optional<DataFileReader> m_reader; // the lines are read again with it
+    std::vector<ReadFile> m_files;          // in run order
     std::vector<DeliveryJournal::Pending> m_gone;
     std::vector<std::string> m_unread;
 };

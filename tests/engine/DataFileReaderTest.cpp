@@ -4,6 +4,9 @@
 #include "engine/FileIdentity.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <sys/stat.h>
 
 namespace ostrel {
@@ -207,6 +210,47 @@ TEST(ReadDataFile, AnUnreadableFileIsNamedAndAFifoNeverBlocks)
     EXPECT_NE(err.find("cannot read the data file " + dir.file("PLUF.TXT")), std::string::npos)
         << err;
     EXPECT_TRUE(table.empty());
+}
+
+TEST(ReadDataFile, AnIndexedFileReadsEachLineAgainAndTellsALineChangedUnderIt)
+{
+    TempDir dir;
+    // Over 1 MB, so lines cross the reader's chunks; UTF-8 with a mark and CR LF ends.
+    std::string bytes(kUtf8Mark);
+    for (int i = 1; i <= 30000; ++i) {
+        bytes += std::to_string(i) + ",Cr\xC3\xA8me " +
+                 std::string(static_cast<std::size_t>(i % 57), 'x') + ",2.49\r\n";
+    }
+    ASSERT_GT(bytes.size(), std::size_t{1} << 20);
+    const std::string path = dir.file("a.txt");
+    writeFile(path, bytes);
+    auto reader = commaReader(1);
+    LineTable table;
+    ASSERT_EQ(reader.ReadDataFile(path, table), 30000);
+    IndexedFile file;
+    const FileReadResult indexed = reader.indexFile(path, file);
+    ASSERT_TRUE(indexed.opened);
+    ASSERT_EQ(file.size(), table.size());
+    ColumnList columns;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        ASSERT_TRUE(reader.lineColumns(file, i, columns)) << i;
+        ASSERT_EQ(columns, table[i]) << i;
+    }
+    EXPECT_EQ(columns[1].substr(0, 5), "Cr\xE8me"); // converted to the code page
+
+    {
+        std::ofstream append(path, std::ios::binary | std::ios::app);
+        append << "30001,Late,1.00\r\n";
+    }
+    EXPECT_TRUE(reader.lineColumns(file, 0, columns)); // an append leaves the lines as they were
+    // Rewritten in place, same size: line 2 now holds another price.
+    const std::size_t at = bytes.find("2,Cr");
+    bytes.replace(bytes.find("2.49", at), 4, "9.99");
+    writeFile(path, bytes);
+    EXPECT_TRUE(reader.lineColumns(file, 0, columns));
+    EXPECT_FALSE(reader.lineColumns(file, 1, columns));
+    ::truncate(path.c_str(), 1000); // cut short: no crash, the lost lines read as gone
+    EXPECT_FALSE(reader.lineColumns(file, 29999, columns));
 }
 
 TEST(ReadDataFile, LineHookCanStopReading)
