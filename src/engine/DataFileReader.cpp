@@ -1,6 +1,7 @@
 #include "engine/DataFileReader.h"
 
 #include "engine/FileIdentity.h"
+#include "engine/LineIndex.h"
 #include "engine/ReadingWarnings.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
@@ -80,16 +81,14 @@ struct IndexedFile::Data
 {
     FileDescriptor fd;
     bool utf8 = false;
-    std::vector<std::uint64_t> offsets;
-    std::vector<std::uint32_t> lengths;
-    std::vector<std::uint32_t> checks; // lineCheck of each line's bytes
+    LineIndex index;
 };
 
 IndexedFile::IndexedFile() : m_data(std::make_shared<Data>()) {}
 
 std::size_t IndexedFile::size() const
 {
-    return m_data->offsets.size();
+    return m_data->index.size();
 }
 
 bool IndexedFile::utf8() const
@@ -99,14 +98,15 @@ bool IndexedFile::utf8() const
 
 bool IndexedFile::readLine(std::size_t index, std::string& bytes) const
 {
-    if (index >= m_data->offsets.size()) {
+    if (index >= m_data->index.size()) {
         return false;
     }
-    bytes.resize(m_data->lengths[index]);
+    const LineIndex::Entry& entry = m_data->index[index];
+    bytes.resize(entry.length);
     std::size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t got = ::pread(m_data->fd.get(), bytes.data() + filled, bytes.size() - filled,
-                                    static_cast<off_t>(m_data->offsets[index] + filled));
+                                    static_cast<off_t>(entry.offset + filled));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -117,7 +117,7 @@ bool IndexedFile::readLine(std::size_t index, std::string& bytes) const
     }
     // Rewritten in place since it was indexed: not the line that was planned. (An append, as
     // a back office may do while a run sends, leaves every indexed line as it was.)
-    return lineCheck(bytes) == m_data->checks[index];
+    return lineCheck(bytes) == entry.check;
 }
 
 void FileLineNumbers::append(std::size_t index, std::uint32_t fileLine)
@@ -221,14 +221,10 @@ FileReadResult DataFileReader::indexFile(const std::string& path, IndexedFile& f
     auto data = std::make_shared<IndexedFile::Data>();
     FileReadResult result =
         walk(path, data->fd, [&data](std::string_view line, std::uint64_t offset, ColumnList&) {
-            data->offsets.push_back(offset);
-            data->lengths.push_back(static_cast<std::uint32_t>(line.size()));
-            data->checks.push_back(lineCheck(line));
+            data->index.append({offset, static_cast<std::uint32_t>(line.size()), lineCheck(line)});
         });
     data->utf8 = result.encoding.utf8();
-    data->offsets.shrink_to_fit();
-    data->lengths.shrink_to_fit();
-    data->checks.shrink_to_fit();
+    data->index.finish();
     file.m_data = std::move(data);
     return result;
 }

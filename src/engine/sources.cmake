@@ -14,6 +14,7 @@ target_sources(ostrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/JournalRecovery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LayoutCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineParsers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LineIndex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LineSplitter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LogRotation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PluRecord.cpp

@@ -215,9 +215,10 @@ TEST(ReadDataFile, AnUnreadableFileIsNamedAndAFifoNeverBlocks)
 TEST(ReadDataFile, AnIndexedFileReadsEachLineAgainAndTellsALineChangedUnderIt)
 {
     TempDir dir;
-    // Over 1 MB, so lines cross the reader's chunks; UTF-8 with a mark and CR LF ends.
+    // Over 1 MB, so lines cross the reader's chunks, and more lines than the index buffers
+    // before it writes; UTF-8 with a mark and CR LF ends.
     std::string bytes(kUtf8Mark);
-    for (int i = 1; i <= 30000; ++i) {
+    for (int i = 1; i <= 70000; ++i) {
         bytes += std::to_string(i) + ",Cr\xC3\xA8me " +
                  std::string(static_cast<std::size_t>(i % 57), 'x') + ",2.49\r\n";
     }
@@ -226,21 +227,28 @@ TEST(ReadDataFile, AnIndexedFileReadsEachLineAgainAndTellsALineChangedUnderIt)
     writeFile(path, bytes);
     auto reader = commaReader(1);
     LineTable table;
-    ASSERT_EQ(reader.ReadDataFile(path, table), 30000);
-    IndexedFile file;
-    const FileReadResult indexed = reader.indexFile(path, file);
-    ASSERT_TRUE(indexed.opened);
-    ASSERT_EQ(file.size(), table.size());
+    ASSERT_EQ(reader.ReadDataFile(path, table), 70000);
     ColumnList columns;
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        ASSERT_TRUE(reader.lineColumns(file, i, columns)) << i;
-        ASSERT_EQ(columns, table[i]) << i;
+    // The index in a temporary file, and in memory where there is no temporary folder.
+    IndexedFile inMemory;
+    {
+        const test::ScopedEnv noTemporaryFolder("TMPDIR", dir.file("missing"));
+        ASSERT_TRUE(reader.indexFile(path, inMemory).opened);
+    }
+    IndexedFile file;
+    ASSERT_TRUE(reader.indexFile(path, file).opened);
+    for (const IndexedFile* indexed : {&inMemory, &file}) {
+        ASSERT_EQ(indexed->size(), table.size());
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            ASSERT_TRUE(reader.lineColumns(*indexed, i, columns)) << i;
+            ASSERT_EQ(columns, table[i]) << i;
+        }
     }
     EXPECT_EQ(columns[1].substr(0, 5), "Cr\xE8me"); // converted to the code page
 
     {
         std::ofstream append(path, std::ios::binary | std::ios::app);
-        append << "30001,Late,1.00\r\n";
+        append << "70001,Late,1.00\r\n";
     }
     EXPECT_TRUE(reader.lineColumns(file, 0, columns)); // an append leaves the lines as they were
     // Rewritten in place, same size: line 2 now holds another price.
@@ -250,7 +258,7 @@ TEST(ReadDataFile, AnIndexedFileReadsEachLineAgainAndTellsALineChangedUnderIt)
     EXPECT_TRUE(reader.lineColumns(file, 0, columns));
     EXPECT_FALSE(reader.lineColumns(file, 1, columns));
     ::truncate(path.c_str(), 1000); // cut short: no crash, the lost lines read as gone
-    EXPECT_FALSE(reader.lineColumns(file, 29999, columns));
+    EXPECT_FALSE(reader.lineColumns(file, 69999, columns));
 }
 
 TEST(ReadDataFile, LineHookCanStopReading)
