@@ -21,30 +21,10 @@ mkdir -p "${out}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-shots.XXXXXX")
 chmod 700 "${work}"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "${pid}" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "${pid}" 2>/dev/null || true; done
-  rm -rf "${work}"
-}
-trap cleanup EXIT
-
-wait_for() { # tenths command...: retries the command for that long
-  local tenths="$1"
-  shift
-  for ((i = 0; i < tenths; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  echo "screenshots: gave up waiting for: $*" >&2
-  return 1
-}
+source "$(dirname "$0")/lib/xvfb-session.sh"
 
 echo "== X server and tray"
-Xvfb -displayfd 3 -screen 0 520x280x24 -nolisten tcp 3>"${work}/display" >"${work}/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "${work}/display"
-export DISPLAY=":$(head -n1 "${work}/display")"
+start_xvfb 520x280x24 xvfb
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel --height 28 \
   --SetDockType false --transparent false --tint 0xd6d6d6 >"${work}/trayer.log" 2>&1 &
@@ -148,39 +128,14 @@ small_run() { # a run of a few lines to the three scales, until its result is wr
 }
 # ---------------------------------------------------------------------------------------------
 echo "== the tray under a StatusNotifierItem host: xfce4-panel's systray on its own session bus"
-Xvfb -displayfd 3 -screen 0 520x280x24 -nolisten tcp 3>"${work}/display-sni" \
-  >"${work}/xvfb-sni.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "${work}/display-sni"
-export DISPLAY=":$(head -n1 "${work}/display-sni")"
+start_xvfb 520x280x24 xvfb-sni
 # The panel's settings daemon is started by the bus and takes the bus's environment.
 export XDG_CACHE_HOME="${work}/cache" XDG_DATA_HOME="${work}/data" NO_AT_BRIDGE=1
 dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"${work}/bus.address" \
   4>"${work}/bus.pid"
 pids+=("$(cat "${work}/bus.pid")")
 export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "${work}/bus.address")"
-mkdir -p "${work}/xfce4/xfconf/xfce-perchannel-xml"
-cat >"${work}/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="28"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="systray"/>
-  </property>
-</channel>
-XML
+write_systray_panel "${work}"
 xfce4-panel --disable-wm-check >"${work}/panel.log" 2>&1 &
 pids+=($!)
 item_registered() {
@@ -247,11 +202,7 @@ xdotool mousemove 0 0
 unset DBUS_SESSION_BUS_ADDRESS
 # ---------------------------------------------------------------------------------------------
 echo "== no tray at all: the Ostrel window, then Configuration from it (own X screen)"
-Xvfb -displayfd 3 -screen 0 1000x560x24 -nolisten tcp 3>"${work}/display-notray" \
-  >"${work}/xvfb-notray.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "${work}/display-notray"
-export DISPLAY=":$(head -n1 "${work}/display-notray")"
+start_xvfb 1000x560x24 xvfb-notray
 export OSTREL_INSTANCE_NAME="ostrel-shots-notray-$$"
 "${bin}/src/app/ostrel" >"${work}/ostrel-notray.log" 2>&1 &
 pids+=($!)
@@ -296,11 +247,7 @@ echo "   ${out}/replace-window.png"
 # ---------------------------------------------------------------------------------------------
 echo "== the PLU file setting window with a sample file (own, larger X screen)"
 # The window is larger than the tray screen above, so it gets an X server of its own.
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"${work}/display-plu" \
-  >"${work}/xvfb-plu.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "${work}/display-plu"
-export DISPLAY=":$(head -n1 "${work}/display-plu")"
+start_xvfb 1024x700x24 xvfb-plu
 trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel --height 28 \
   --SetDockType false --transparent false --tint 0xd6d6d6 >"${work}/trayer-plu.log" 2>&1 &
 pids+=($!)
@@ -346,11 +293,7 @@ echo "   ${out}/preview-window.png"
 # ---------------------------------------------------------------------------------------------
 echo "== the configuration window after a scan of three simulated scales (own X screen)"
 # The scan request goes to the simulator's loopback scan port only (OSTREL_SCAN_BROADCAST).
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"${work}/display-scan" \
-  >"${work}/xvfb-scan.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "${work}/display-scan"
-export DISPLAY=":$(head -n1 "${work}/display-scan")"
+start_xvfb 1024x700x24 xvfb-scan
 if [[ ! -x "${bin}/tests/gui/shot_config_scan" ]]; then
   cmake --build "${bin}" -j "$(nproc)" --target shot_config_scan
 fi

@@ -17,44 +17,9 @@ done
 
 work="$(mktemp -d)"
 chmod 700 "$work"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${pids[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../scripts/lib/xvfb-session.sh"
 
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do
-    echo "--- $(basename "$log")"
-    cat "$log"
-  done
-  exit 1
-}
-
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  local tenths="$1"
-  shift
-  for ((i = 0; i < tenths; i++)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb 800x600x24
 # No tray of either kind: no X tray selection owner and no session bus for a D-Bus tray.
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 

@@ -36,72 +36,15 @@ if [[ "$host" == sni && -z "${OSTREL_TRAY_TEST_WORK:-}" ]]; then
 fi
 work="${OSTREL_TRAY_TEST_WORK:-$(mktemp -d)}"
 chmod 700 "$work"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${pids[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do
-    echo "--- $(basename "$log")"
-    cat "$log"
-  done
-  exit 1
-}
-
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  local tenths="$1"
-  shift
-  for ((i = 0; i < tenths; i++)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/../../scripts/lib/xvfb-session.sh"
 
 # Xvfb picks a free display itself and writes its number.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb 640x480x24
 unset WAYLAND_DISPLAY
 
 if [[ "$host" == sni ]]; then
   # One panel along the top with the systray plugin only: the icon is its first item.
-  panel_config="$work/xfce4/xfconf/xfce-perchannel-xml"
-  mkdir -p "$panel_config"
-  cat >"$panel_config/xfce4-panel.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="28"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="systray"/>
-  </property>
-</channel>
-XML
+  write_systray_panel "$work"
   xfce4-panel --disable-wm-check >"$work/panel.log" 2>&1 &
   pids+=($!)
   bus() { dbus-send --session --print-reply "$@" 2>/dev/null; }
