@@ -43,9 +43,9 @@ std::vector<int> mappedFields(const PreviewLayout& layout)
 {
     std::vector<int> numbers;
     if (layout.format.fileType == kFixedType) {
-        for (const FixedFieldSpec& spec : layout.format.fixedFields) {
-            if (spec.length > 0) {
-                numbers.push_back(spec.fieldNumber);
+        for (const FixedFieldSpec& range : layout.format.fixedFields) {
+            if (range.length > 0) {
+                numbers.push_back(range.fieldNumber);
             }
         }
     } else if (layout.columns) {
