@@ -24,10 +24,11 @@ for preset in dev asan; do
   fi
 done
 
-# ThreadSanitizer: the tests that run the scale link's thread against callers.
+# ThreadSanitizer: the tests that run the scale link's thread against callers; only their
+# programs are built.
 echo "== tsan: configure and build"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "${jobs}"
+cmake --build --preset tsan -j "${jobs}" --target threads_tests
 echo "== tsan: tests labelled 'threads'"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --preset tsan -j "${jobs}" --timeout 300 -L threads --no-tests=ignore
